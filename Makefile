@@ -1,0 +1,53 @@
+# The two commands of the README: `make run` plays the instrument, `make test` runs every check.
+# Both install what is missing first (Debian packages, see scripts/install-deps).
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Seconds each fuzz target runs in the test command.
+FUZZ_SECONDS ?= 20
+
+.PHONY: all deps build run test test-release test-sanitize test-fuzz format-check format install clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/src/app/orvane
+
+test: deps format-check test-release test-sanitize test-fuzz
+
+test-release: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF >/dev/null
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+	cd $(BUILD_ASAN) && ctest --output-on-failure -j $(JOBS) -LE nosanitize
+
+test-fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DORVANE_FUZZ=ON \
+	  -DORVANE_GUI=OFF -DORVANE_BENCH=OFF >/dev/null
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_targets
+	scripts/run-fuzzers $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+format-check: deps
+	@scripts/check-format
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
