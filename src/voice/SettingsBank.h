@@ -1,0 +1,35 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+
+#include "voice/Voice.h"
+
+namespace orvane {
+
+inline constexpr std::size_t kVoiceFileSize = 112;  // 16 records of 7 bytes, no header
+
+// Raised when a voice file ends before its 112th byte.
+class VoiceFileEndOfFile : public std::runtime_error {
+ public:
+  VoiceFileEndOfFile() : std::runtime_error("Attempted to access an unnamed file past its end.") {}
+};
+
+// Carries a voice to and from the 112-byte voice file format: per layer, patch, volume,
+// transposition (little-endian int32) and on/off (written 1 or 0, any non-zero reads as on).
+class CSettingsBank {
+ public:
+  virtual ~CSettingsBank() = default;
+
+  Voice voice;
+
+  std::array<std::uint8_t, kVoiceFileSize> Store() const;
+  // Reads the first 112 bytes; throws VoiceFileEndOfFile (leaving `voice` unchanged) when
+  // there are fewer.
+  void Load(std::span<const std::uint8_t> bytes);
+};
+
+}  // namespace orvane
