@@ -175,6 +175,11 @@ class RandomPlayer {
   bool trackedRightShift_ = false;
 };
 
+constexpr void (PerformanceInput::*kTranspositions[])() = {
+    &PerformanceInput::OctaveUp,       &PerformanceInput::OctaveDown,
+    &PerformanceInput::OctaveStandard, &PerformanceInput::SemitoneUp,
+    &PerformanceInput::SemitoneDown,   &PerformanceInput::SemitoneStandard};
+
 using NoStuckNotesTest = PerformanceFixture;
 
 TEST_F(NoStuckNotesTest, RandomPlayingEndsInSilenceOnceEveryKeyIsUp) {
@@ -210,26 +215,7 @@ TEST_F(NoStuckNotesTest, RandomPlayingEndsInSilenceOnceEveryKeyIsUp) {
         keyboard.ToggleFocus();
       } else if (roll < 85) {
         log.push_back("transposition");
-        switch (random() % 6) {
-          case 0:
-            player.OctaveUp();
-            break;
-          case 1:
-            player.OctaveDown();
-            break;
-          case 2:
-            player.OctaveStandard();
-            break;
-          case 3:
-            player.SemitoneUp();
-            break;
-          case 4:
-            player.SemitoneDown();
-            break;
-          default:
-            player.SemitoneStandard();
-            break;
-        }
+        (player.*kTranspositions[random() % std::size(kTranspositions)])();
       } else if (roll < 88) {
         int type = static_cast<int>(random() % 3);
         log.push_back("layout " + std::to_string(type));

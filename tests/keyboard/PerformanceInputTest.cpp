@@ -129,14 +129,6 @@ TEST_F(SustainTest, ShiftHoldsReleasedKeysUntilItIsReleased) {
   EXPECT_FALSE(input.sustainPedal());
 }
 
-TEST_F(SustainTest, SustainedKeyPressedAgainSoundsAgainWithoutANoteOff) {
-  PressShift(false);
-  Press('Z');
-  Release('Z');
-  Press('Z');
-  EXPECT_THAT(MidiTrace(), ElementsAre("on 0 36", "on 0 36"));
-}
-
 TEST_F(SustainTest, CapsLockLatchHoldsKeysAndEveryCapsLockReleaseSilences) {
   PressCapsLock();
   Release(key::kCapsLock);
@@ -253,14 +245,6 @@ TEST_F(CommandTest, OctaveAndSemitoneShiftsStopAtTheirBoundsAndAlwaysSilence) {
   EXPECT_EQ(DisplayTrace(), Trace(38, "repaint piano"));
 }
 
-TEST_F(CommandTest, TranspositionSilencesBeforeTheNewPitch) {
-  Press('Q');
-  input.OctaveUp();
-  Release('Q');
-  Press('Q');
-  EXPECT_THAT(MidiTrace(), ElementsAre("on 0 48", "reset", "off 0 60", "on 0 60"));
-}
-
 TEST_F(CommandTest, MuteAllKeepsKeysPedalAndMouseSustain) {
   UseAccordion();
   PressShift(false);
@@ -316,15 +300,6 @@ TEST_F(LayoutSwitchTest, UnknownTypeSelectsPianoInFull) {
     Release('Q');
     EXPECT_THAT(MidiTrace(), ElementsAre("on 0 48", "off 0 48"));
   }
-}
-
-TEST_F(LayoutSwitchTest, SwitchKeepsShifts) {
-  input.SemitoneUp();
-  input.SetKeyboardType(1);
-  input.SetKeyboardType(0);
-  Forget();
-  Press('Z');
-  EXPECT_THAT(MidiTrace(), ElementsAre("on 0 37"));
 }
 
 using MouseTest = PerformanceFixture;
