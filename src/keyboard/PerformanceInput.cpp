@@ -1,6 +1,7 @@
 #include "keyboard/PerformanceInput.h"
 
 #include "display/KeyboardDisplay.h"
+#include "keyboard/KeyCodes.h"
 #include "midi/ToneGen.h"
 
 namespace orvane {
@@ -27,12 +28,12 @@ void PerformanceInput::KeyPressed(int keyCode, const ModifierState& state) {
   heldKeys_.set(static_cast<std::size_t>(keyCode));
   sustainPedal_ = PedalDown(state);
   switch (keyCode) {
-    case kEnterKey:
+    case key::kEnter:
       MuteAll();
       break;
-    case kShiftKey:
+    case key::kShift:
       break;
-    case kSpaceKey:
+    case key::kSpace:
       toneGen_.mouseSustain = true;
       break;
     default:
@@ -49,7 +50,7 @@ void PerformanceInput::KeyReleased(int keyCode, const ModifierState& state) {
   }
   // The second of two Shift keys was never taken, but letting it go can still lift the pedal;
   // the notes it held must not outlive it.
-  if (keyCode == kShiftKey && sustainPedal_ && !PedalDown(state)) {
+  if (keyCode == key::kShift && sustainPedal_ && !PedalDown(state)) {
     sustainPedal_ = false;
     MuteAll();
   }
@@ -59,12 +60,12 @@ void PerformanceInput::ReleaseHeld(int keyCode, const ModifierState& state) {
   heldKeys_.reset(static_cast<std::size_t>(keyCode));
   sustainPedal_ = PedalDown(state);
   switch (keyCode) {
-    case kEnterKey:
-    case kShiftKey:
-    case kCapsLockKey:
+    case key::kEnter:
+    case key::kShift:
+    case key::kCapsLock:
       MuteAll();
       break;
-    case kSpaceKey:
+    case key::kSpace:
       toneGen_.mouseSustain = false;
       break;
     default:
@@ -75,21 +76,21 @@ void PerformanceInput::ReleaseHeld(int keyCode, const ModifierState& state) {
 
 void PerformanceInput::ReleaseAllKeys(const ModifierState& state) {
   for (int keyCode = 0; keyCode < kKeyCodeCount; ++keyCode) {
-    bool pedalKey = keyCode == kEnterKey || keyCode == kShiftKey || keyCode == kCapsLockKey ||
-                    keyCode == kSpaceKey;
+    bool pedalKey = keyCode == key::kEnter || keyCode == key::kShift || keyCode == key::kCapsLock ||
+                    keyCode == key::kSpace;
     if (!pedalKey && IsHeld(keyCode)) ReleaseHeld(keyCode, state);
   }
-  if (IsHeld(kSpaceKey)) ReleaseHeld(kSpaceKey, state);
+  if (IsHeld(key::kSpace)) ReleaseHeld(key::kSpace, state);
 
   ModifierState shiftUp = state;
   shiftUp.leftShiftDown = false;
   shiftUp.rightShiftDown = false;
   // Also when code 16 is not held: a second Shift still down may be what sustains.
-  if (IsHeld(kShiftKey) || state.leftShiftDown || state.rightShiftDown) {
-    KeyReleased(kShiftKey, shiftUp);
+  if (IsHeld(key::kShift) || state.leftShiftDown || state.rightShiftDown) {
+    KeyReleased(key::kShift, shiftUp);
   }
-  if (IsHeld(kCapsLockKey)) ReleaseHeld(kCapsLockKey, shiftUp);
-  if (IsHeld(kEnterKey)) ReleaseHeld(kEnterKey, shiftUp);
+  if (IsHeld(key::kCapsLock)) ReleaseHeld(key::kCapsLock, shiftUp);
+  if (IsHeld(key::kEnter)) ReleaseHeld(key::kEnter, shiftUp);
 }
 
 void PerformanceInput::PlayKey(int keyCode) {

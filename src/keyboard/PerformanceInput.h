@@ -32,10 +32,6 @@ struct ModifierState {
 class PerformanceInput {
  public:
   static constexpr int kKeyCodeCount = 256;
-  static constexpr int kEnterKey = 13;
-  static constexpr int kShiftKey = 16;
-  static constexpr int kCapsLockKey = 20;
-  static constexpr int kSpaceKey = 32;
 
   PerformanceInput(CToneGen& toneGen, KeyboardDisplay& display);
 

@@ -56,19 +56,49 @@ class RandomPlayer {
   // Keys of both layouts, keys of neither, the pedal keys and both Shift keys.
   static constexpr int kLeftShift = -1;
   static constexpr int kRightShift = -2;
-  static constexpr int kKeys[] = {
-      'Q', 'W', 'E', 'Z', 'X', 'N',       'A',          'S',       'F',        'K',        '1', '2',
-      '6', '0', 'L', 'P', 'Y', 'M',       188,          190,       191,        186,        189, 222,
-      219, 221, 187, 8,   112, kKeyEnter, kKeyCapsLock, kKeySpace, kLeftShift, kRightShift};
+  static constexpr int kKeys[] = {'Q',
+                                  'W',
+                                  'E',
+                                  'Z',
+                                  'X',
+                                  'N',
+                                  'A',
+                                  'S',
+                                  'F',
+                                  'K',
+                                  '1',
+                                  '2',
+                                  '6',
+                                  '0',
+                                  'L',
+                                  'P',
+                                  'Y',
+                                  'M',
+                                  188,
+                                  190,
+                                  191,
+                                  186,
+                                  189,
+                                  222,
+                                  219,
+                                  221,
+                                  187,
+                                  8,
+                                  112,
+                                  key::kEnter,
+                                  key::kCapsLock,
+                                  key::kSpace,
+                                  kLeftShift,
+                                  kRightShift};
 
   bool Focused() const { return focused_; }
 
   void PressRandomKey() {
     int key = kKeys[Pick(std::size(kKeys))];
     if (IsDown(key)) return;
-    if (!focused_ && key == kKeyCapsLock) return;
+    if (!focused_ && key == key::kCapsLock) return;
     down_.push_back(key);
-    if (key == kKeyCapsLock) capsLock_ = !capsLock_;
+    if (key == key::kCapsLock) capsLock_ = !capsLock_;
     if (!focused_) return;
     SetTrackedShift(key, true);
     log_.push_back("press " + Name(key));
@@ -101,11 +131,11 @@ class RandomPlayer {
   void Finish() {
     if (!focused_) ToggleFocus();
     if (capsLock_) {
-      if (IsDown(kKeyCapsLock)) Release(kKeyCapsLock);
-      down_.push_back(kKeyCapsLock);
+      if (IsDown(key::kCapsLock)) Release(key::kCapsLock);
+      down_.push_back(key::kCapsLock);
       capsLock_ = false;
       log_.push_back("press Caps Lock");
-      input_.KeyPressed(kKeyCapsLock, ViewState());
+      input_.KeyPressed(key::kCapsLock, ViewState());
     }
     while (!down_.empty()) Release(down_[Pick(down_.size())]);
   }
@@ -115,7 +145,7 @@ class RandomPlayer {
     return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_);
   }
   bool IsDown(int key) const { return std::find(down_.begin(), down_.end(), key) != down_.end(); }
-  static int Code(int key) { return key < 0 ? kKeyShift : key; }
+  static int Code(int key) { return key < 0 ? key::kShift : key; }
   static std::string Name(int key) {
     if (key == kLeftShift) return "left Shift";
     if (key == kRightShift) return "right Shift";
@@ -144,6 +174,11 @@ class RandomPlayer {
   bool trackedLeftShift_ = false;
   bool trackedRightShift_ = false;
 };
+
+constexpr void (PerformanceInput::*kTranspositions[])() = {
+    &PerformanceInput::OctaveUp,       &PerformanceInput::OctaveDown,
+    &PerformanceInput::OctaveStandard, &PerformanceInput::SemitoneUp,
+    &PerformanceInput::SemitoneDown,   &PerformanceInput::SemitoneStandard};
 
 using NoStuckNotesTest = PerformanceFixture;
 
@@ -180,26 +215,7 @@ TEST_F(NoStuckNotesTest, RandomPlayingEndsInSilenceOnceEveryKeyIsUp) {
         keyboard.ToggleFocus();
       } else if (roll < 85) {
         log.push_back("transposition");
-        switch (random() % 6) {
-          case 0:
-            player.OctaveUp();
-            break;
-          case 1:
-            player.OctaveDown();
-            break;
-          case 2:
-            player.OctaveStandard();
-            break;
-          case 3:
-            player.SemitoneUp();
-            break;
-          case 4:
-            player.SemitoneDown();
-            break;
-          default:
-            player.SemitoneStandard();
-            break;
-        }
+        (player.*kTranspositions[random() % std::size(kTranspositions)])();
       } else if (roll < 88) {
         int type = static_cast<int>(random() % 3);
         log.push_back("layout " + std::to_string(type));
