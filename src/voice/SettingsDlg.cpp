@@ -93,6 +93,11 @@ void CSettingsDlg::BuildControls() {
     transpositionEdit->setObjectName(IdName(ids::kTranspositionEdit[i]));
     auto* volumeEdit = new QLineEdit(this);
     volumeEdit->setObjectName(IdName(ids::kVolumeEdit[i]));
+    // Screen readers name each field by its channel, as a sighted user reads it off the row.
+    const QString channel = QStringLiteral("Channel %1 ").arg(i + 1, 2, 10, QLatin1Char('0'));
+    list->setAccessibleName(channel + QStringLiteral("patch"));
+    transpositionEdit->setAccessibleName(channel + QStringLiteral("transposition"));
+    volumeEdit->setAccessibleName(channel + QStringLiteral("volume"));
     for (QLineEdit* edit : {transpositionEdit, volumeEdit}) {
       edit->setFixedWidth(NumberEditWidth(*edit));
       edit->setAlignment(Qt::AlignRight);
