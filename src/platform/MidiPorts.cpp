@@ -1,6 +1,6 @@
 #include "platform/MidiPorts.h"
 
-#include <regex>
+#include <string>
 
 #include "platform/SystemProbe.h"
 
@@ -11,19 +11,6 @@ void IgnoreError(RtMidiError::Type /*type*/, const std::string& /*text*/, void* 
 
 bool IsOwnPort(const std::string& systemName) {
   return systemName.rfind(kMidiClientName, 0) == 0;
-}
-
-// ALSA names a port "Client:Port 20:0"; the numbers change with the plug order and mean nothing
-// to the player, and the client name only repeats what the port name says.
-std::string ReadableName(RtMidi::Api api, const std::string& systemName) {
-  if (api != RtMidi::LINUX_ALSA) return systemName;
-  static const std::regex numbered(R"(^(.*?):(.*) \d+:\d+$)");
-  std::smatch parts;
-  if (!std::regex_match(systemName, parts, numbered)) return systemName;
-  const std::string client = parts[1];
-  const std::string port = parts[2];
-  if (port.rfind(client, 0) == 0) return port;
-  return client + ": " + port;
 }
 
 template <typename Rt>
@@ -50,13 +37,35 @@ void ListPorts(RtMidi::Api api, bool tagApi, std::vector<MidiPortInfo>& ports) {
   for (unsigned i = 0; i < count; ++i) {
     std::string name = client->getPortName(i);
     if (name.empty() || IsOwnPort(name)) continue;
-    std::string display = ReadableName(api, name);
+    std::string display = MidiPortCatalog::ReadableName(api, name);
     if (tagApi) display += api == RtMidi::UNIX_JACK ? " (JACK)" : " (ALSA)";
     ports.push_back({api, std::move(name), std::move(display)});
   }
 }
 
 }  // namespace
+
+std::string MidiPortCatalog::ReadableName(RtMidi::Api api, const std::string& systemName) {
+  if (api != RtMidi::LINUX_ALSA) return systemName;
+  const std::size_t space = systemName.rfind(' ');
+  if (space == std::string::npos) return systemName;
+  const std::string numbers = systemName.substr(space + 1);
+  const std::size_t colon = numbers.find(':');
+  const auto allDigits = [](const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if (colon == std::string::npos || !allDigits(numbers.substr(0, colon)) ||
+      !allDigits(numbers.substr(colon + 1))) {
+    return systemName;
+  }
+  const std::string name = systemName.substr(0, space);
+  const std::size_t separator = name.find(':');
+  if (separator == std::string::npos) return name;
+  const std::string client = name.substr(0, separator);
+  const std::string port = name.substr(separator + 1);
+  if (port.rfind(client, 0) == 0) return port;
+  return client + ": " + port;
+}
 
 std::vector<RtMidi::Api> MidiPortCatalog::WorkingApis() {
   QuietSystemLibraries();

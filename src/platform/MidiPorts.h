@@ -36,6 +36,9 @@ class MidiPortCatalog {
 
   // The APIs that answered, in listing order.
   static std::vector<RtMidi::Api> WorkingApis();
+  // ALSA names a port "Client:Port 20:0"; the numbers change with the plug order and mean nothing
+  // to the player, and the client name often only repeats the port name. Other APIs' names stay.
+  static std::string ReadableName(RtMidi::Api api, const std::string& systemName);
 
  private:
   std::vector<MidiPortInfo> outputs_;
