@@ -11,9 +11,25 @@ namespace orvane::testing {
 
 using namespace std::chrono_literals;
 
+namespace {
+
+// Two test servers starting at once (ctest -j) contend for JACK's shared registry, and a client
+// open may then fail once; a few tries ride that out.
+jack_client_t* OpenClient(const std::string& name) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    jack_status_t status{};
+    if (jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status)) {
+      return client;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 JackReceiver::JackReceiver(const std::string& clientName) {
-  jack_status_t status{};
-  client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+  client_ = OpenClient(clientName);
   if (client_ == nullptr) throw std::runtime_error("no JACK server for the test receiver");
   port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   jack_set_process_callback(client_, Process, this);
@@ -54,8 +70,7 @@ Bytes JackReceiver::Settle() {
 // The test's sender is plain JACK with a locked queue: it must carry sysex, which the program's
 // own output never sends, and it waits for room instead of dropping.
 JackSender::JackSender(const std::string& clientName) {
-  jack_status_t status{};
-  client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+  client_ = OpenClient(clientName);
   if (client_ == nullptr) throw std::runtime_error("no JACK server for the test sender");
   port_ = jack_port_register(client_, "MIDI out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
   jack_set_process_callback(client_, Process, this);

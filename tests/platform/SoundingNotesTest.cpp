@@ -40,20 +40,6 @@ TEST(SoundingNotes, ChannelModeMessagesStopTheirChannelAndOthersChangeNothing) {
   EXPECT_FALSE(notes.Any());
 }
 
-TEST(ShortMessageBytes, LengthFollowsTheStatusByte) {
-  EXPECT_EQ(ShortMessageLength(0x90), 3);
-  EXPECT_EQ(ShortMessageLength(0xBF), 3);
-  EXPECT_EQ(ShortMessageLength(0xC5), 2);
-  EXPECT_EQ(ShortMessageLength(0xD0), 2);
-  EXPECT_EQ(ShortMessageLength(0xE3), 3);
-  EXPECT_EQ(ShortMessageLength(0xF2), 3);
-  EXPECT_EQ(ShortMessageLength(0xF3), 2);
-  EXPECT_EQ(ShortMessageLength(0xF8), 1);
-  EXPECT_EQ(ShortMessageLength(0x40), 0);  // a data byte
-  EXPECT_EQ(ShortMessageLength(0xF0), 0);  // sysex has no place in a short message
-  EXPECT_EQ(ShortMessageLength(0xF7), 0);
-}
-
 TEST(ShortMessageBytes, UnpackRefusesDataBytesThatWouldReadAsStatus) {
   std::uint8_t bytes[3];
   ASSERT_EQ(UnpackShortMessage(PackShortMessage(0x92, 60, 127), bytes), 3);
