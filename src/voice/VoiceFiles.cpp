@@ -123,12 +123,12 @@ VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
 
 void VoiceFiles::ApplyTitleRule(const std::string& path) {
   if (path == tempVoicePath_) return;
-  if (path == workingVoicePath_) {
-    setTitle_(std::string(kAppTitle));
-    return;
+  std::string title(kAppTitle);
+  if (path != workingVoicePath_) {
+    voiceName_ = WithoutVoiceExtension(FileNameOf(path));
+    title = voiceName_ + std::string(kTitleSuffix);
   }
-  voiceName_ = WithoutVoiceExtension(FileNameOf(path));
-  setTitle_(voiceName_ + std::string(kTitleSuffix));
+  if (setTitle_) setTitle_(title);
 }
 
 }  // namespace orvane
