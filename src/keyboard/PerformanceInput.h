@@ -27,8 +27,12 @@ struct ModifierState {
 // (the accordion's mouse-only pseudo keys, for instance) is ignored by the key handlers.
 //
 // Both Shift keys arrive as code 16: the second of two Shift presses is dropped as a repeat.
-// Releasing a Shift key that lifts the pedal always silences what the pedal held, even when it
-// was that second Shift (whose release is otherwise ignored), so no note outlives the pedal.
+//
+// No note outlives the pedal. Releasing Shift or Caps Lock silences everything. When a key event
+// shows the pedal up although the last one left it down, and the event is no Caps Lock press
+// (whose release silences), the pedal came up where the key handlers could not see it: the
+// second of two Shift keys was let go (its release is otherwise ignored) or Caps Lock was turned
+// off in another window. Everything is silenced then too, before the event plays anything.
 class PerformanceInput {
  public:
   static constexpr int kKeyCodeCount = 256;
@@ -37,7 +41,8 @@ class PerformanceInput {
 
   // A key-down message. Auto-repeats (the code is already held) do nothing.
   void KeyPressed(int keyCode, const ModifierState& state);
-  // A key-up message. A code that is not held does nothing (its press went to another window).
+  // A key-up message. A code that is not held (its press went to another window, or it is the
+  // second Shift) only has the pedal checked as said above.
   void KeyReleased(int keyCode, const ModifierState& state);
 
   // The view lost the keyboard focus, so it will not see the releases of the keys now down.
@@ -45,13 +50,18 @@ class PerformanceInput {
   //  1. the note keys, in ascending key code, with the pedal as `state` says: a Shift held or
   //     Caps Lock on keeps them sounding, exactly as if the player had let go of them first;
   //  2. the space bar: mouse play stops sustaining (mouse notes keep sounding as on any release);
-  //  3. both Shift keys, then Caps Lock, then Enter: each release silences everything, so
-  //     whatever a held Shift kept sounding stops; a Caps Lock latch that is on stays on and
-  //     keeps the notes released in step 1 sounding, as the latch does while the window has
-  //     the focus.
+  //  3. Shift, then Caps Lock, then Enter: each release silences everything, so whatever a
+  //     held Shift kept sounding stops (also when the Shift still down is the untaken second
+  //     one); a Caps Lock latch that is on stays on and keeps the notes released in step 1
+  //     sounding, as the latch does while the window has the focus.
   // `state` is the modifier state at the moment the focus went; the view forgets the Shift keys
   // it tracked afterwards (their releases will not reach it). Afterwards no key is held.
   void ReleaseAllKeys(const ModifierState& state);
+
+  // The view learned the key state outside a key event, typically when the focus comes back
+  // (Caps Lock may have been turned off meanwhile). A pedal found up silences what it held;
+  // nothing else changes.
+  void ModifiersChanged(const ModifierState& state);
 
   // A left-button press that hit piano key `key` (0 to 36) or accordion button `button`
   // (0 to 48). Other values are ignored.
@@ -85,6 +95,9 @@ class PerformanceInput {
 
  private:
   static bool PedalDown(const ModifierState& state);
+  // Recomputes the pedal at a taken key event; true when it was down and is up now.
+  bool TakePedal(const ModifierState& state);
+  void SilenceIfPedalLifted(const ModifierState& state);
   static bool InKeyRange(int keyCode) { return keyCode >= 0 && keyCode < kKeyCodeCount; }
   void ReleaseHeld(int keyCode, const ModifierState& state);
   void PlayKey(int keyCode);

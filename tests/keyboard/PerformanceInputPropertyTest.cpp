@@ -46,8 +46,9 @@ class SoundingNotes {
 
 // A player at a computer keyboard with the program's window sometimes losing the focus. It
 // knows which keys are physically down and what the view knows: the view tracks the two Shift
-// keys from the events it receives and forgets them when the focus goes; Caps Lock is toggled
-// by the presses the view sees (toggling it in another window is not modelled).
+// keys from the events it receives and forgets them when the focus goes; it reads Caps Lock from
+// the system with every event and when the focus comes back, so toggling it in another window
+// shows at the next of these.
 class RandomPlayer {
  public:
   RandomPlayer(PerformanceInput& input, std::mt19937& random, std::vector<std::string>& log)
@@ -94,22 +95,24 @@ class RandomPlayer {
   bool Focused() const { return focused_; }
 
   void PressRandomKey() {
-    int key = kKeys[Pick(std::size(kKeys))];
-    if (IsDown(key)) return;
-    if (!focused_ && key == key::kCapsLock) return;
-    down_.push_back(key);
-    if (key == key::kCapsLock) capsLock_ = !capsLock_;
-    if (!focused_) return;
-    SetTrackedShift(key, true);
-    log_.push_back("press " + Name(key));
-    input_.KeyPressed(Code(key), ViewState());
+    int id = kKeys[Pick(std::size(kKeys))];
+    if (IsDown(id)) return;
+    down_.push_back(id);
+    if (id == key::kCapsLock) capsLock_ = !capsLock_;
+    if (!focused_) {
+      log_.push_back("press " + Name(id) + " elsewhere");
+      return;
+    }
+    SetTrackedShift(id, true);
+    log_.push_back("press " + Name(id));
+    input_.KeyPressed(Code(id), ViewState());
   }
 
   void RepeatRandomKey() {
     if (down_.empty() || !focused_) return;
-    int key = down_[Pick(down_.size())];
-    log_.push_back("repeat " + Name(key));
-    input_.KeyPressed(Code(key), ViewState());
+    int id = down_[Pick(down_.size())];
+    log_.push_back("repeat " + Name(id));
+    input_.KeyPressed(Code(id), ViewState());
   }
 
   void ReleaseRandomKey() {
@@ -123,11 +126,12 @@ class RandomPlayer {
       trackedLeftShift_ = trackedRightShift_ = false;
     } else {
       log_.push_back("focus gained");
+      input_.ModifiersChanged(ViewState());
     }
     focused_ = !focused_;
   }
 
-  // Gets the focus back, turns Caps Lock off and lets go of every key.
+  // Gets the focus back, turns Caps Lock off and lets go of every id.
   void Finish() {
     if (!focused_) ToggleFocus();
     if (capsLock_) {
@@ -144,25 +148,28 @@ class RandomPlayer {
   std::size_t Pick(std::size_t count) {
     return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_);
   }
-  bool IsDown(int key) const { return std::find(down_.begin(), down_.end(), key) != down_.end(); }
-  static int Code(int key) { return key < 0 ? key::kShift : key; }
-  static std::string Name(int key) {
-    if (key == kLeftShift) return "left Shift";
-    if (key == kRightShift) return "right Shift";
-    return std::to_string(key);
+  bool IsDown(int id) const { return std::find(down_.begin(), down_.end(), id) != down_.end(); }
+  static int Code(int id) { return id < 0 ? key::kShift : id; }
+  static std::string Name(int id) {
+    if (id == kLeftShift) return "left Shift";
+    if (id == kRightShift) return "right Shift";
+    return std::to_string(id);
   }
-  void SetTrackedShift(int key, bool down) {
-    if (key == kLeftShift) trackedLeftShift_ = down;
-    if (key == kRightShift) trackedRightShift_ = down;
+  void SetTrackedShift(int id, bool down) {
+    if (id == kLeftShift) trackedLeftShift_ = down;
+    if (id == kRightShift) trackedRightShift_ = down;
   }
   ModifierState ViewState() const { return {capsLock_, trackedLeftShift_, trackedRightShift_}; }
 
-  void Release(int key) {
-    down_.erase(std::find(down_.begin(), down_.end(), key));
-    if (!focused_) return;
-    SetTrackedShift(key, false);
-    log_.push_back("release " + Name(key));
-    input_.KeyReleased(Code(key), ViewState());
+  void Release(int id) {
+    down_.erase(std::find(down_.begin(), down_.end(), id));
+    if (!focused_) {
+      log_.push_back("release " + Name(id) + " elsewhere");
+      return;
+    }
+    SetTrackedShift(id, false);
+    log_.push_back("release " + Name(id));
+    input_.KeyReleased(Code(id), ViewState());
   }
 
   PerformanceInput& input_;

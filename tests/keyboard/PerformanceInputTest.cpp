@@ -406,5 +406,30 @@ TEST_F(FocusLossTest, CapsLockLatchKeepsItsNotesAsItDoesWithTheFocus) {
   EXPECT_THAT(MidiTrace(), ElementsAre("off 0 50", "reset"));
 }
 
+TEST_F(FocusLossTest, LatchTurnedOffElsewhereSilencesAtTheNextSignOfIt) {
+  PressCapsLock();
+  Release(key::kCapsLock);
+  Press('Q');
+  Release('Q');
+  input.ReleaseAllKeys(modifiers);
+  modifiers.capsLockOn = false;  // turned off in another window
+  Forget();
+  input.ModifiersChanged(modifiers);
+  EXPECT_THAT(MidiTrace(), ElementsAre("reset"));
+  EXPECT_THAT(DisplayTrace(), ElementsAre("repaint piano"));
+
+  // Without word from the view, the next key event finds the latch off: silence, then play.
+  PressCapsLock();
+  Release(key::kCapsLock);
+  Press('Q');
+  Release('Q');
+  modifiers.capsLockOn = false;
+  Forget();
+  Press('W');
+  EXPECT_THAT(MidiTrace(), ElementsAre("reset", "on 0 50"));
+  input.ModifiersChanged(modifiers);
+  EXPECT_THAT(MidiTrace(), ElementsAre("reset", "on 0 50"));
+}
+
 }  // namespace
 }  // namespace orvane::testing
