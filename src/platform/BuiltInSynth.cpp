@@ -10,7 +10,7 @@
 namespace orvane {
 namespace {
 
-// PipeWire and most sound cards run at 48 kHz; asking for their rate spares a resampler.
+// What most sound cards and PipeWire run at, for drivers that cannot be asked.
 constexpr double kDesktopSampleRate = 48000.0;
 // 128 frames twice over is 5.3 ms at 48 kHz: short enough to play, long enough not to crackle.
 constexpr int kPeriodFrames = 128;
@@ -42,12 +42,20 @@ std::unique_ptr<BuiltInSynth> BuiltInSynth::Open(bool dynamicSampleLoading) {
   for (const std::string& driver : DriverOrder()) {
     double rate = kDesktopSampleRate;
     double latency = kPeriodFrames * kPeriods / rate;
+    // Render at the rate the output runs at, so that nobody resamples the sound.
     if (driver == "jack") {
-      // JACK runs at its own rate and period; render at exactly that rate.
       const JackServerInfo jack = ProbeJackServer();
-      if (!jack.running) continue;
+      if (!jack.running) continue;  // never start a JACK server
       rate = jack.sampleRate;
       latency = jack.bufferFrames / rate;
+    } else if (driver == "pulseaudio") {
+      const double pulseRate = ProbePulseSampleRate();
+      if (pulseRate <= 0.0) continue;  // no server, and none is spawned
+      rate = pulseRate;
+      latency = kPeriodFrames * kPeriods / rate;
+    } else if (driver == "alsa") {
+      if (const double alsaRate = ProbeAlsaSampleRate(rate); alsaRate > 0.0) rate = alsaRate;
+      latency = kPeriodFrames * kPeriods / rate;
     }
     if (synth->core_ == nullptr || synth->core_->SampleRate() != rate) {
       synth->core_ = SynthCore::Create(

@@ -17,6 +17,14 @@ struct JackServerInfo {
 // period, without starting one.
 JackServerInfo ProbeJackServer();
 
+// The sample rate of the PulseAudio (or PipeWire) server's default sink, or 0 when no server
+// answers within a second. Never spawns a server.
+double ProbePulseSampleRate();
+
+// The rate ALSA's "default" playback device runs at when asked for `wanted`, or 0 when it cannot
+// be opened.
+double ProbeAlsaSampleRate(double wanted);
+
 // True when the ALSA sequencer can be opened (the kernel module is loaded, /dev/snd/seq exists).
 bool AlsaSequencerAvailable();
 
