@@ -80,8 +80,7 @@ class MidiPortOutput {
 // JACK), only puts channel messages into the queue and wakes the consumer.
 class MidiPortInput {
  public:
-  // nullptr when the port is gone or cannot be opened. `wake` is called on RtMidi's thread when
-  // the queue goes from drained to non-empty.
+  // nullptr when the port is gone or cannot be opened. Messages go to `queue` once started.
   static std::unique_ptr<MidiPortInput> Open(const MidiPortInfo& port, MidiInputQueue& queue);
   ~MidiPortInput();
   MidiPortInput(const MidiPortInput&) = delete;
