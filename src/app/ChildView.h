@@ -12,6 +12,7 @@
 #include "display/KeyboardPainter.h"
 #include "keyboard/PerformanceInput.h"
 #include "midi/ToneGen.h"
+#include "platform/NativeKeyMap.h"
 #include "voice/VoiceFiles.h"
 
 class QMenu;
@@ -80,8 +81,8 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   void ShowNow(const QRect& area);
   void PressAt(QPoint point);
   void HoverAt(QPoint point);
-  int KeyCodeOf(const QKeyEvent& event) const;
-  void TrackModifiers(const QKeyEvent& event, int keyCode, bool pressed);
+  MappedKey KeyOf(const QKeyEvent& event) const;
+  void TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed);
   void SaveVoice();
   void LoadVoice();
 

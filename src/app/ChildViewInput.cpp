@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 
 #include "app/ChildView.h"
-#include "platform/QtKeyCodes.h"
+#include "platform/NativeKeyMap.h"
 
 namespace orvane {
 namespace {
@@ -22,19 +22,16 @@ IntPoint ToIntPoint(QPoint point) {
 
 // Keys map by their position: the native scan code names the US-layout key there, so the rows
 // play alike on every layout. Synthetic events without one fall back to the Qt key.
-int CChildView::KeyCodeOf(const QKeyEvent& event) const {
-  if (event.nativeScanCode() != 0) {
-    const int code = VirtualKeyFromNativeScanCode(event.nativeScanCode());
-    if (code != 0) return code;
-  }
-  return VirtualKeyFromQtKey(event.key());
+MappedKey CChildView::KeyOf(const QKeyEvent& event) const {
+  return VirtualKeyOfEvent(event.nativeScanCode(), event.key());
 }
 
 // Keeps the sustain-relevant key state as of this event: Shift sides by native code, Caps Lock
 // from the X11 event state (the state before the event) or tracked from its presses.
-void CChildView::TrackModifiers(const QKeyEvent& event, int keyCode, bool pressed) {
+void CChildView::TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed) {
+  const int keyCode = key.virtualKey;
   if (keyCode == kShiftCode) {
-    if (ShiftSideOfNativeScanCode(event.nativeScanCode()) == ShiftSide::Right) {
+    if (key.side == KeySide::Right) {
       modifiers_.rightShiftDown = pressed;
     } else {
       modifiers_.leftShiftDown = pressed;
@@ -57,27 +54,28 @@ void CChildView::keyPressEvent(QKeyEvent* event) {
     window()->close();
     return;
   }
-  const int code = KeyCodeOf(*event);
-  if (code == 0) return;
-  TrackModifiers(*event, code, true);
-  input_.KeyPressed(code, modifiers_);
+  const MappedKey key = KeyOf(*event);
+  if (key.virtualKey == 0) return;
+  TrackModifiers(*event, key, true);
+  input_.KeyPressed(key.virtualKey, modifiers_);
 }
 
 void CChildView::keyReleaseEvent(QKeyEvent* event) {
   // X11 sends a release before every repeated press; taking it would stop a held note.
   if (event->isAutoRepeat()) return;
-  const int code = KeyCodeOf(*event);
-  if (code == 0) return;
-  TrackModifiers(*event, code, false);
-  input_.KeyReleased(code, modifiers_);
+  const MappedKey key = KeyOf(*event);
+  if (key.virtualKey == 0) return;
+  TrackModifiers(*event, key, false);
+  input_.KeyReleased(key.virtualKey, modifiers_);
 }
 
 // Keys released while another window has the focus never reach the view; releasing them when
 // the focus goes keeps notes from hanging.
 void CChildView::focusOutEvent(QFocusEvent* event) {
+  input_.ReleaseAllKeys(modifiers_);
+  // Their releases will not reach the view either.
   modifiers_.leftShiftDown = false;
   modifiers_.rightShiftDown = false;
-  input_.ReleaseAllKeys(modifiers_);
   QWidget::focusOutEvent(event);
 }
 
