@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QColor>
+#include <QEvent>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
