@@ -24,6 +24,7 @@ int main(int argc, char* argv[]) {
 
   // ORVANE_SETTINGS_DIR names the directory of the settings and voice files (tests, several
   // set-ups side by side); otherwise they live beside the executable or in the user's config.
+  orvane::CIniFile::SetExecutableDirectory(QApplication::applicationDirPath().toStdString());
   std::optional<orvane::CIniFile> chosenIni;
   if (const char* directory = std::getenv("ORVANE_SETTINGS_DIR"); directory && *directory) {
     chosenIni.emplace(std::string(directory));
