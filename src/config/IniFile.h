@@ -9,10 +9,14 @@ namespace orvane {
 
 // The program's settings file, an INI file with private-profile behaviour: section and key
 // names compare case-insensitively, every line the program does not write is kept as it is,
-// CRLF and LF are both read, and the file is replaced atomically when written.
+// CRLF and LF are both read, and the file is replaced atomically when written. Problems with
+// the file are never reported: reads fall back to their defaults and failed writes return false.
+//
+// Names and paths in narrow strings are UTF-8.
 class CIniFile : public Singleton<CIniFile> {
  public:
-  // The settings directory: the executable's when it is writable, else the per-user one.
+  // The settings directory: the executable's when it is writable (the portable layout), else
+  // the per-user one, $XDG_CONFIG_HOME/orvane or ~/.config/orvane, created when missing.
   CIniFile();
   // A given directory (tests, and callers that chose the directory themselves).
   explicit CIniFile(std::string directory);
@@ -34,7 +38,16 @@ class CIniFile : public Singleton<CIniFile> {
   // The full path of the prepared file (empty before the first PrepareFile).
   const std::string& FilePath() const { return path_; }
 
+  // Names the directory of the executable for the default constructor. The application calls it
+  // with the platform's answer before the first Singleton<CIniFile>::Instance(); without it the
+  // directory of /proc/self/exe is used (or the working directory where that does not exist).
+  static void SetExecutableDirectory(std::string directory);
+  // The settings directory the default constructor chooses, creating the per-user one if needed.
+  static std::string ChooseSettingsDirectory();
+
  private:
+  void PrepareFileWithText(std::string name, std::string_view defaultText);
+
   std::string directory_;
   std::string path_;
 };

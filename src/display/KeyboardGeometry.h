@@ -41,6 +41,8 @@ class PianoGeometry {
   void RebuildPianoRegions(const ClientRect& client);
   // The key whose region holds the point; none before the first rebuild.
   std::optional<int> PianoKeyAt(IntPoint point) const;
+  // Whether the key's region holds the point (left and top edges in, right and bottom out).
+  bool RegionContains(int keyIndex, IntPoint point) const;
   const KeyOutline& Outline(int keyIndex) const { return outlines_[keyIndex]; }
   bool IsBuilt() const { return built_; }
 

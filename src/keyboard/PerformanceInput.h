@@ -1,5 +1,7 @@
 #pragma once
 
+#include <bitset>
+
 #include "keyboard/KeyLayout.h"
 
 namespace orvane {
@@ -7,7 +9,9 @@ namespace orvane {
 class CToneGen;
 class KeyboardDisplay;
 
-// The sustain-relevant key state as of the key event being handled.
+// The sustain-relevant key state as of the key event being handled, that is with the event
+// itself already applied: a Shift press reports its side down, a Shift release reports it up,
+// and a Caps Lock press reports the toggle it has just set.
 struct ModifierState {
   bool capsLockOn = false;
   bool leftShiftDown = false;
@@ -18,19 +22,48 @@ struct ModifierState {
 // mouse presses on the drawn keyboard, the sustain pedal (Shift held, Caps Lock latched, the
 // space bar for mouse play), mute, the transposition commands and the layout switch.
 // The view forwards its events here and implements KeyboardDisplay.
+//
+// Key codes are Windows virtual-key numbers. Only codes 0 to 255 can be held; any other code
+// (the accordion's mouse-only pseudo keys, for instance) is ignored by the key handlers.
+//
+// Both Shift keys arrive as code 16: the second of two Shift presses is dropped as a repeat.
+// Releasing a Shift key that lifts the pedal always silences what the pedal held, even when it
+// was that second Shift (whose release is otherwise ignored), so no note outlives the pedal.
 class PerformanceInput {
  public:
+  static constexpr int kKeyCodeCount = 256;
+  static constexpr int kEnterKey = 13;
+  static constexpr int kShiftKey = 16;
+  static constexpr int kCapsLockKey = 20;
+  static constexpr int kSpaceKey = 32;
+
   PerformanceInput(CToneGen& toneGen, KeyboardDisplay& display);
 
+  // A key-down message. Auto-repeats (the code is already held) do nothing.
   void KeyPressed(int keyCode, const ModifierState& state);
+  // A key-up message. A code that is not held does nothing (its press went to another window).
   void KeyReleased(int keyCode, const ModifierState& state);
-  // The view lost the keyboard focus: every held key goes through the release path.
+
+  // The view lost the keyboard focus, so it will not see the releases of the keys now down.
+  // Every held key goes through the ordinary release path at once, in this order:
+  //  1. the note keys, in ascending key code, with the pedal as `state` says: a Shift held or
+  //     Caps Lock on keeps them sounding, exactly as if the player had let go of them first;
+  //  2. the space bar: mouse play stops sustaining (mouse notes keep sounding as on any release);
+  //  3. both Shift keys, then Caps Lock, then Enter: each release silences everything, so
+  //     whatever a held Shift kept sounding stops; a Caps Lock latch that is on stays on and
+  //     keeps the notes released in step 1 sounding, as the latch does while the window has
+  //     the focus.
+  // `state` is the modifier state at the moment the focus went; the view forgets the Shift keys
+  // it tracked afterwards (their releases will not reach it). Afterwards no key is held.
   void ReleaseAllKeys(const ModifierState& state);
 
-  // A left-button press that hit piano key `key` or accordion button `button`.
+  // A left-button press that hit piano key `key` (0 to 36) or accordion button `button`
+  // (0 to 48). Other values are ignored.
   void PianoKeyClicked(int key);
   void AccordionButtonClicked(int button);
 
+  // Silences every note and draws every key of the current layout released. Held keys, the
+  // pedal, mouse sustain and the shifts stay as they are.
   void MuteAll();
   // Transposition commands: MuteAll, then the tone generator's shift operation.
   void OctaveUp();
@@ -55,12 +88,21 @@ class PerformanceInput {
   bool sustainPedal() const { return sustainPedal_; }
 
  private:
+  static bool PedalDown(const ModifierState& state);
+  static bool InKeyRange(int keyCode) { return keyCode >= 0 && keyCode < kKeyCodeCount; }
+  void ReleaseHeld(int keyCode, const ModifierState& state);
+  void PlayKey(int keyCode);
+  void StopKey(int keyCode);
+  void RepaintAllReleased();
+
   CToneGen& toneGen_;
   KeyboardDisplay& display_;
   KeyLayout layout_;
   KeyboardType keyboardType_ = KeyboardType::Piano;
   bool layoutSwitchPending_ = false;
   bool sustainPedal_ = false;
+  // Fixed size, so taking or dropping a key never allocates.
+  std::bitset<kKeyCodeCount> heldKeys_;
 };
 
 }  // namespace orvane

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "keyboard/NoteList.h"
@@ -63,6 +65,17 @@ class CToneGen {
   Voice voice = Voice::Default();
 
  private:
+  // Sends status | i for every enabled layer i, with data byte 1 = note + shifts + the layer's
+  // transposition. A layer whose note falls outside 0..127 is skipped: it is no MIDI note.
+  void SendToLayers(std::uint8_t status, std::int64_t note, std::uint8_t data2);
+  // Lists the outputs, opens the default output and sends the first program and volumes.
+  // False when the process has been ended.
+  bool OpenStartupOutput();
+  // Opens `inputDevice`, falling back to device 0, starts it and records the device in use.
+  void OpenInputDevice(int inputDevice);
+  // Shows a fatal MIDI error and ends the process; nothing may follow a call.
+  void EndProcessWith(std::string_view text);
+
   MidiLayer& midi_;
   UserMessages& messages_;
   int octaveShift_ = 0;

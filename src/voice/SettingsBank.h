@@ -4,19 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 
 #include "voice/Voice.h"
+#include "voice/VoiceArchive.h"
 
 namespace orvane {
 
 inline constexpr std::size_t kVoiceFileSize = 112;  // 16 records of 7 bytes, no header
-
-// Raised when a voice file ends before its 112th byte.
-class VoiceFileEndOfFile : public std::runtime_error {
- public:
-  VoiceFileEndOfFile() : std::runtime_error("Attempted to access an unnamed file past its end.") {}
-};
 
 // Carries a voice to and from the 112-byte voice file format: per layer, patch, volume,
 // transposition (little-endian int32) and on/off (written 1 or 0, any non-zero reads as on).
@@ -25,6 +19,10 @@ class CSettingsBank {
   virtual ~CSettingsBank() = default;
 
   Voice voice;
+
+  // Stores the 112 bytes, or loads them: per layer patch, volume, transposition, on/off. A load
+  // that runs out of bytes throws VoiceFileEndOfFile and leaves `voice` unchanged.
+  virtual void Serialize(VoiceArchive& archive);
 
   std::array<std::uint8_t, kVoiceFileSize> Store() const;
   // Reads the first 112 bytes; throws VoiceFileEndOfFile (leaving `voice` unchanged) when

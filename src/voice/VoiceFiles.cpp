@@ -1,0 +1,134 @@
+#include "voice/VoiceFiles.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "midi/ToneGen.h"
+#include "platform/UserMessages.h"
+
+namespace orvane {
+namespace {
+
+constexpr std::string_view kAppTitle = "Tellak Orvane";
+constexpr std::string_view kTitleSuffix = " - Tellak Orvane";
+constexpr std::string_view kMessageCaption = "Orvane";
+constexpr std::string_view kVoiceExtension = ".orvane";
+
+// Paths are UTF-8 in the program's strings, whatever the platform's own encoding.
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+// The part after the last directory separator. Windows paths separate with either slash; on
+// other systems a backslash is an ordinary character of a file name.
+std::string FileNameOf(const std::string& path) {
+#ifdef _WIN32
+  const auto separator = path.find_last_of("/\\");
+#else
+  const auto separator = path.find_last_of('/');
+#endif
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+// Every ".orvane", left to right, case-sensitive: "a.orvane.orvane" becomes "a".
+std::string WithoutVoiceExtension(std::string name) {
+  std::string result;
+  std::size_t from = 0;
+  for (auto found = name.find(kVoiceExtension); found != std::string::npos;
+       found = name.find(kVoiceExtension, from)) {
+    result.append(name, from, found - from);
+    from = found + kVoiceExtension.size();
+  }
+  result.append(name, from, std::string::npos);
+  return result;
+}
+
+// Writes all of `bytes` to a new file beside `target`, then renames it over `target`, so the
+// target holds either its old content or the whole new voice, never part of one.
+bool ReplaceFileAtomically(const std::filesystem::path& target,
+                           std::span<const std::uint8_t> bytes) {
+  std::random_device random;
+  std::filesystem::path temporary = target;
+  temporary += ".tmp" + std::to_string(random());
+  std::error_code error;
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::filesystem::remove(temporary, error);
+      return false;
+    }
+  }
+  std::filesystem::rename(temporary, target, error);
+  if (error) {
+    std::filesystem::remove(temporary, error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+VoiceFiles::VoiceFiles(std::string workingVoicePath, std::string tempVoicePath, CToneGen& toneGen,
+                       UserMessages& messages, TitleSetter setTitle)
+    : workingVoicePath_(std::move(workingVoicePath)),
+      tempVoicePath_(std::move(tempVoicePath)),
+      toneGen_(toneGen),
+      messages_(messages),
+      setTitle_(std::move(setTitle)) {}
+
+bool VoiceFiles::WriteVoiceFile(const std::string& path) {
+  bank_.voice = toneGen_.voice;
+  VoiceArchive archive;
+  bank_.Serialize(archive);
+  if (!ReplaceFileAtomically(PathFromUtf8(path), archive.Bytes())) return false;
+  ApplyTitleRule(path);
+  return true;
+}
+
+VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
+  const std::filesystem::path file = PathFromUtf8(path);
+  std::error_code error;
+  std::ifstream in;
+  // A directory opens as a stream on some systems; it is no voice file either.
+  if (!std::filesystem::is_directory(file, error)) in.open(file, std::ios::binary);
+  if (!in.is_open()) {
+    toneGen_.voice = Voice::Default();
+    return VoiceReadResult::DefaultVoice;
+  }
+
+  std::array<char, kVoiceFileSize> buffer{};
+  in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  const auto count = static_cast<std::size_t>(in.gcount());
+  try {
+    VoiceArchive archive(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), count));
+    bank_.Serialize(archive);
+  } catch (const VoiceFileEndOfFile& endOfFile) {
+    messages_.ShowMessage(endOfFile.what(), kMessageCaption, MessageIcon::Stop);
+    return VoiceReadResult::TooShort;
+  }
+  toneGen_.voice = bank_.voice;
+  ApplyTitleRule(path);
+  return VoiceReadResult::Loaded;
+}
+
+void VoiceFiles::ApplyTitleRule(const std::string& path) {
+  if (path == tempVoicePath_) return;
+  if (path == workingVoicePath_) {
+    setTitle_(std::string(kAppTitle));
+    return;
+  }
+  voiceName_ = WithoutVoiceExtension(FileNameOf(path));
+  setTitle_(voiceName_ + std::string(kTitleSuffix));
+}
+
+}  // namespace orvane
