@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
@@ -44,6 +45,7 @@ CChildView::CChildView(const AppServices& services, QWidget* parent)
   setAttribute(Qt::WA_OpaquePaintEvent);  // the paint fills everything it is asked for
   setAttribute(Qt::WA_KeyCompression, false);
   setCursor(Qt::ArrowCursor);
+  x11State_ = QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
 CChildView::~CChildView() = default;

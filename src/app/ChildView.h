@@ -46,8 +46,9 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   VoiceFiles& voiceFiles() { return voiceFiles_; }
   std::uint32_t pressedKeyColor() const { return pressedKeyColor_; }
   const KeyboardPainter& painter() const { return painter_; }
-  // Caps Lock read from the X11 event state when true, else tracked from its presses.
-  void SetCapsLockFromNativeState(bool fromNative) { capsFromNative_ = fromNative; }
+  // True on X11: Caps Lock is read from the event state and the server confirms key releases.
+  // Otherwise Caps Lock is tracked from its presses.
+  void SetX11EventState(bool fromX11) { x11State_ = fromX11; }
 
   // left, top, right, bottom of the main window in screen pixels.
   std::array<int, 4> savedWindowRect{};
@@ -99,7 +100,7 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   bool fullPaintPending_ = false;  // a layout switch or colour change awaits its paint
   QMenu* keyboardSettingsMenu_ = nullptr;
   ModifierState modifiers_;
-  bool capsFromNative_ = false;
+  bool x11State_ = false;
   bool destroyed_ = false;
 };
 

@@ -6,6 +6,7 @@
 
 #include "app/ChildView.h"
 #include "platform/NativeKeyMap.h"
+#include "platform/X11KeyState.h"
 
 namespace orvane {
 namespace {
@@ -41,9 +42,9 @@ void CChildView::TrackModifiers(const QKeyEvent& event, const MappedKey& key, bo
     // The latch flips at the press; its release reports what the press made of it.
     if (pressed) {
       modifiers_.capsLockOn =
-          capsFromNative_ ? (event.nativeModifiers() & kX11LockMask) == 0 : !modifiers_.capsLockOn;
+          x11State_ ? (event.nativeModifiers() & kX11LockMask) == 0 : !modifiers_.capsLockOn;
     }
-  } else if (capsFromNative_) {
+  } else if (x11State_) {
     modifiers_.capsLockOn = (event.nativeModifiers() & kX11LockMask) != 0;
   }
 }
@@ -61,8 +62,10 @@ void CChildView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CChildView::keyReleaseEvent(QKeyEvent* event) {
-  // X11 sends a release before every repeated press; taking it would stop a held note.
+  // X11 sends a release before every repeated press; taking it would stop a held note. Qt marks
+  // most of them; a release of a key the server still holds down is one it missed.
   if (event->isAutoRepeat()) return;
+  if (x11State_ && X11KeyIsDown(event->nativeScanCode()).value_or(false)) return;
   const MappedKey key = KeyOf(*event);
   if (key.virtualKey == 0) return;
   TrackModifiers(*event, key, false);

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <QtTest/qtestspontaneevent.h>
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
@@ -10,7 +11,6 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QtTest/QTest>
-#include <QtTest/qtestspontaneevent.h>
 
 namespace orvane::testing {
 
@@ -75,8 +75,8 @@ QString TextOf(int qtKey, Qt::KeyboardModifiers mods) {
 
 }  // namespace
 
-void AppTest::Press(int qtKey, unsigned nativeCode, Qt::KeyboardModifiers mods,
-                    unsigned nativeMods, bool autoRepeat) {
+void AppTest::Press(int qtKey, unsigned nativeCode, Qt::KeyboardModifiers mods, unsigned nativeMods,
+                    bool autoRepeat) {
   QWidget* target = QApplication::focusWidget();
   ASSERT_NE(target, nullptr);
   const QString text = TextOf(qtKey, mods);
@@ -92,8 +92,8 @@ void AppTest::Release(int qtKey, unsigned nativeCode, Qt::KeyboardModifiers mods
                       unsigned nativeMods, bool autoRepeat) {
   QWidget* target = QApplication::focusWidget();
   ASSERT_NE(target, nullptr);
-  QKeyEvent event(QEvent::KeyRelease, qtKey, mods, nativeCode, 0, nativeMods,
-                  TextOf(qtKey, mods), autoRepeat);
+  QKeyEvent event(QEvent::KeyRelease, qtKey, mods, nativeCode, 0, nativeMods, TextOf(qtKey, mods),
+                  autoRepeat);
   QSpontaneKeyEvent::setSpontaneous(&event);
   QApplication::instance()->notify(target, &event);
 }

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <QColor>
 #include <QEvent>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "RecordingMidiLayer.h"
 #include "RecordingUserMessages.h"
@@ -41,9 +41,9 @@ class ScriptedDesktop : public DesktopServices {
 // Native X11 keycodes of the keys the tests press.
 namespace x11 {
 inline constexpr unsigned kQ = 24, kZ = 52, kN = 57, kComma = 59, kShiftL = 50, kShiftR = 62,
-                          kCapsLock = 66, kReturn = 36, kSpace = 65, kInsert = 118,
-                          kDelete = 119, kHome = 110, kEnd = 115, kPageUp = 112, kPageDown = 117,
-                          kF6 = 72, kC = 54, kZKey = 52;
+                          kCapsLock = 66, kReturn = 36, kSpace = 65, kInsert = 118, kDelete = 119,
+                          kHome = 110, kEnd = 115, kPageUp = 112, kPageDown = 117, kF6 = 72,
+                          kC = 54, kZKey = 52;
 }
 
 // A started program on a fresh settings directory, with recording MIDI and messages.

@@ -27,13 +27,13 @@ TEST_F(Commands, MenuCaptionsInOrder) {
   ASSERT_EQ(popups.size(), 2);
   EXPECT_EQ(popups[0]->text(), "&Menu");
   EXPECT_EQ(popups[1]->text(), "&Help");
-  EXPECT_EQ(Captions(*popups[0]->menu()),
-            (QStringList{"S&ave voice (F2)", "&Load voice (F3)", "&Edit voice (F4)",
-                         "&Midi device settings (F5)", "Octave Up (Page Up)",
-                         "Octave Down (Page Down)", "Octave Standard (Home)",
-                         "Semitone Up (Insert)", "Semitone Down (Delete)",
-                         "Semitone Standard (End)", "Keyboard settings", "Pressed key color",
-                         "E&xit (Alt + F4)"}));
+  EXPECT_EQ(
+      Captions(*popups[0]->menu()),
+      (QStringList{"S&ave voice (F2)", "&Load voice (F3)", "&Edit voice (F4)",
+                   "&Midi device settings (F5)", "Octave Up (Page Up)", "Octave Down (Page Down)",
+                   "Octave Standard (Home)", "Semitone Up (Insert)", "Semitone Down (Delete)",
+                   "Semitone Standard (End)", "Keyboard settings", "Pressed key color",
+                   "E&xit (Alt + F4)"}));
   EXPECT_EQ(Captions(*popups[0]->menu()->actions().at(10)->menu()),
             (QStringList{"Piano keys", "Accordion left hand keys"}));
   EXPECT_EQ(Captions(*popups[1]->menu()),
@@ -107,10 +107,9 @@ TEST_F(Commands, AboutAndWebPagesOpenTheMakersAddresses) {
   EXPECT_EQ(about.findChild<QPushButton*>("1069")->text(),
             "Musician software on www.orvane-music.net");
   EXPECT_EQ(desktop_.openedUrls,
-            (std::vector<std::string>{"https://www.orvane-music.net/tellak-orvane/",
-                                      "https://www.orvane-music.net/",
-                                      "https://www.orvane-music.net/tellak-orvane/",
-                                      "https://www.orvane-music.net/"}));
+            (std::vector<std::string>{
+                "https://www.orvane-music.net/tellak-orvane/", "https://www.orvane-music.net/",
+                "https://www.orvane-music.net/tellak-orvane/", "https://www.orvane-music.net/"}));
   EXPECT_EQ(NotesAndResets(), (Notes{NoteOn(0, 48)}));
 }
 

@@ -1,5 +1,5 @@
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 // The widget tests need one QApplication for the whole run (offscreen platform in ctest).
 int main(int argc, char* argv[]) {

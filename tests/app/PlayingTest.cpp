@@ -39,9 +39,9 @@ TEST_F(Playing, AccordionNPlaysItsSeventhChordInOrder) {
   frame().OnCommand(32805);
   midi_.Clear();
   Tap(Qt::Key_N, x11::kN);
-  EXPECT_EQ(NotesAndResets(), (Notes{NoteOn(0, 60), NoteOn(0, 52), NoteOn(0, 55), NoteOn(0, 58),
-                                     NoteOff(0, 60), NoteOff(0, 52), NoteOff(0, 55),
-                                     NoteOff(0, 58)}));
+  EXPECT_EQ(NotesAndResets(),
+            (Notes{NoteOn(0, 60), NoteOn(0, 52), NoteOn(0, 55), NoteOn(0, 58), NoteOff(0, 60),
+                   NoteOff(0, 52), NoteOff(0, 55), NoteOff(0, 58)}));
 }
 
 TEST_F(Playing, EitherShiftHoldsReleasedKeysUntilItIsReleased) {
@@ -67,7 +67,7 @@ TEST_F(Playing, BothShiftsReleasingTheFirstSilencesButTheSecondStillHolds) {
 
 TEST_F(Playing, CapsLockFromTheX11StateLatchesSustain) {
   Start();
-  view().SetCapsLockFromNativeState(true);
+  view().SetX11EventState(true);
   // Caps Lock turned on: the press comes without the lock bit, everything after it with it.
   Press(Qt::Key_CapsLock, x11::kCapsLock, Qt::NoModifier, 0);
   Release(Qt::Key_CapsLock, x11::kCapsLock, Qt::NoModifier, kLockMask);
@@ -82,7 +82,7 @@ TEST_F(Playing, CapsLockFromTheX11StateLatchesSustain) {
 
 TEST_F(Playing, CapsLockTrackedFromItsPressesWithoutAWindowSystemState) {
   Start();
-  view().SetCapsLockFromNativeState(false);
+  view().SetX11EventState(false);
   Tap(Qt::Key_CapsLock, 0);
   Tap(Qt::Key_Z, 0);
   EXPECT_EQ(NotesAndResets(), (Notes{kReset, NoteOn(0, 36)}));
