@@ -90,7 +90,6 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   AppServices services_;
   CToneGen toneGen_;  // first: it brings up the settings file and the MIDI output
   PerformanceInput input_;
-  std::string iniFileName_ = "Orvane.ini";
   VoiceFiles voiceFiles_;
   std::uint32_t pressedKeyColor_ = 0;
   KeyboardPainter painter_;

@@ -26,8 +26,6 @@ inline constexpr std::string_view kOpenVoiceTitle = "Open Tellak Orvane Voice Fi
 inline constexpr std::string_view kVoiceFilter = "Tellak Orvane Voice File (*.orvane)";
 inline constexpr std::string_view kVoiceSuffix = "orvane";
 
-inline constexpr std::string_view kCommandLineFailed = "CommandLineToArgvW failed!";
-
 // The help box text, four pieces joined.
 inline constexpr std::string_view kHelpText =
     "Use <SPACEBAR> to get sustain pedal effect when you play with mouse.\n"
