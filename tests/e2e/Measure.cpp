@@ -58,7 +58,8 @@ Window FindWindow(Display* display, Window parent) {
   return found;
 }
 
-// The piano's lowest white key, near the bottom left corner, is white once painted.
+// Near the bottom left corner the piano's lowest white key is white and the accordion panel
+// light grey once painted; an unpainted window is black.
 bool KeyboardPainted(Display* display, Window window) {
   XWindowAttributes attributes;
   if (XGetWindowAttributes(display, window, &attributes) == 0) return false;
@@ -66,7 +67,7 @@ bool KeyboardPainted(Display* display, Window window) {
   if (image == nullptr) return false;
   const unsigned long pixel = XGetPixel(image, 0, 0);
   XDestroyImage(image);
-  return (pixel & 0xFFFFFF) == 0xFFFFFF;
+  return (pixel & 0xFFFFFF) == 0xFFFFFF || (pixel & 0xFFFFFF) == 0xE6E6E6;
 }
 
 int Startup(Display* display, char** command) {
