@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QIcon>
 
 #include "app/OrvaneApp.h"
 #include "config/IniFile.h"
@@ -16,6 +17,7 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Tellak Orvane");
   QApplication::setDesktopFileName("orvane");
+  QApplication::setWindowIcon(QIcon(":/orvane/orvane.png"));
 
   std::vector<std::string> arguments;
   for (const QString& argument : QApplication::arguments()) {

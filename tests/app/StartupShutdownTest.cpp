@@ -31,6 +31,7 @@ TEST_F(StartupShutdown, FirstStartIsCentredPianoAndCloseWritesSettingsAndVoice) 
   EXPECT_FALSE(KeyboardSettingsItem(frame(), 1)->isChecked());
   EXPECT_EQ(view().toneGen().voice, Voice::Default());
   EXPECT_FALSE(frame().windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_FALSE(frame().windowIcon().isNull());
   const QRect outer = frame().frameGeometry();
 
   Close();
