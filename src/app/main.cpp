@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include "app/OrvaneApp.h"
 #include "config/IniFile.h"
 #include "platform/DesktopServices.h"
+#include "platform/QtMidiInputBridge.h"
 #include "platform/QtUserMessages.h"
 #include "platform/SystemMidiLayer.h"
 
@@ -35,7 +37,16 @@ int main(int argc, char* argv[]) {
 
   orvane::QtUserMessages messages;
   orvane::QtDesktopServices desktop;
-  std::unique_ptr<orvane::MidiLayer> midi = orvane::CreateSystemMidiLayer();
+  // The bridge brings MIDI input to this thread; it outlives the layer that wakes it.
+  orvane::QtMidiInputBridge bridge;
+  std::unique_ptr<orvane::SystemMidiLayer> midi;
+  try {
+    midi = bridge.CreateMidiLayer();
+  } catch (const std::exception& error) {
+    // The MIDI system itself failed while listing its ports: nothing can sound.
+    messages.ShowMessage(error.what(), "Error!", orvane::MessageIcon::Warning);
+    return 1;
+  }
   orvane::COrvaneApp app(orvane::AppServices{*midi, messages, desktop, iniFile},
                          std::move(arguments));
   app.CloseOnSessionEnd();

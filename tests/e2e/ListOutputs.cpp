@@ -7,7 +7,11 @@
 
 int main() {
   try {
-    const auto midi = orvane::CreateSystemMidiLayer();
+    // Without the built-in synthesizer: the system ports keep their numbers and listing is quick.
+    orvane::SystemMidiLayer::Options options;
+    options.builtInSynth = false;
+    orvane::SystemMidiLayer layer([] {}, options);
+    orvane::MidiLayer* midi = &layer;
     const int count = midi->OutputDeviceCount();
     for (int device = 0; device < count; ++device) {
       std::printf("%d\t%s\n", device, midi->OutputDeviceName(device).c_str());
