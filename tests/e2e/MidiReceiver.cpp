@@ -35,7 +35,8 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: %s PORT-NAME OUTPUT-FILE\n", argv[0]);
     return 2;
   }
-  std::FILE* out = std::fopen(argv[2], "w");
+  // Appending, so the test can empty the file between its checks while the port stays open.
+  std::FILE* out = std::fopen(argv[2], "a");
   if (out == nullptr) return 1;
   std::signal(SIGTERM, OnStop);
   std::signal(SIGINT, OnStop);
