@@ -27,8 +27,9 @@ class CIniFile : public Singleton<CIniFile> {
   void PrepareFile(std::string_view name);
   void PrepareFile(std::wstring_view name);
 
-  // The integer at the start of the key's value, or `defaultValue` when the file, section or key
-  // is missing or the value does not start with a number.
+  // The integer at the start of the key's value (after blanks, with an optional sign), or
+  // `defaultValue` when the file, section or key is missing, the value does not start with a
+  // number, or the number lies beyond the int range. The file is read afresh on every call.
   int ReadInt(std::string_view section, std::string_view key, int defaultValue) const;
   // Stores the value in decimal; false when the file could not be written.
   bool WriteInt(std::string_view section, std::string_view key, int value);

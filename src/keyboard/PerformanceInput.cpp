@@ -1,6 +1,7 @@
 #include "keyboard/PerformanceInput.h"
 
 #include "display/KeyboardDisplay.h"
+#include "keyboard/KeyCodes.h"
 #include "midi/ToneGen.h"
 
 namespace orvane {
@@ -22,20 +23,38 @@ bool PerformanceInput::IsHeld(int keyCode) const {
   return InKeyRange(keyCode) && heldKeys_.test(static_cast<std::size_t>(keyCode));
 }
 
+bool PerformanceInput::TakePedal(const ModifierState& state) {
+  bool wasDown = sustainPedal_;
+  sustainPedal_ = PedalDown(state);
+  return wasDown && !sustainPedal_;
+}
+
+void PerformanceInput::SilenceIfPedalLifted(const ModifierState& state) {
+  if (sustainPedal_ && !PedalDown(state)) {
+    sustainPedal_ = false;
+    MuteAll();
+  }
+}
+
 void PerformanceInput::KeyPressed(int keyCode, const ModifierState& state) {
   if (!InKeyRange(keyCode) || IsHeld(keyCode)) return;
   heldKeys_.set(static_cast<std::size_t>(keyCode));
-  sustainPedal_ = PedalDown(state);
+  bool pedalLifted = TakePedal(state);
   switch (keyCode) {
-    case kEnterKey:
+    case key::kEnter:
       MuteAll();
       break;
-    case kShiftKey:
+    case key::kShift:
       break;
-    case kSpaceKey:
+    case key::kCapsLock:
+      // Turning the latch off stops nothing yet: the release of Caps Lock does.
+      break;
+    case key::kSpace:
+      if (pedalLifted) MuteAll();
       toneGen_.mouseSustain = true;
       break;
     default:
+      if (pedalLifted) MuteAll();
       PlayKey(keyCode);
       break;
   }
@@ -45,51 +64,57 @@ void PerformanceInput::KeyReleased(int keyCode, const ModifierState& state) {
   if (!InKeyRange(keyCode)) return;
   if (IsHeld(keyCode)) {
     ReleaseHeld(keyCode, state);
-    return;
+  } else {
+    // Not taken, but it may show the pedal up: the second of two Shift keys let go, or Caps Lock
+    // turned off in another window.
+    SilenceIfPedalLifted(state);
   }
-  // The second of two Shift keys was never taken, but letting it go can still lift the pedal;
-  // the notes it held must not outlive it.
-  if (keyCode == kShiftKey && sustainPedal_ && !PedalDown(state)) {
-    sustainPedal_ = false;
-    MuteAll();
-  }
+}
+
+void PerformanceInput::ModifiersChanged(const ModifierState& state) {
+  SilenceIfPedalLifted(state);
 }
 
 void PerformanceInput::ReleaseHeld(int keyCode, const ModifierState& state) {
   heldKeys_.reset(static_cast<std::size_t>(keyCode));
-  sustainPedal_ = PedalDown(state);
+  bool pedalLifted = TakePedal(state);
   switch (keyCode) {
-    case kEnterKey:
-    case kShiftKey:
-    case kCapsLockKey:
+    case key::kEnter:
+    case key::kShift:
+    case key::kCapsLock:
       MuteAll();
       break;
-    case kSpaceKey:
+    case key::kSpace:
+      if (pedalLifted) MuteAll();
       toneGen_.mouseSustain = false;
       break;
     default:
-      if (!sustainPedal_) StopKey(keyCode);
+      if (pedalLifted) {
+        MuteAll();
+      } else if (!sustainPedal_) {
+        StopKey(keyCode);
+      }
       break;
   }
 }
 
 void PerformanceInput::ReleaseAllKeys(const ModifierState& state) {
   for (int keyCode = 0; keyCode < kKeyCodeCount; ++keyCode) {
-    bool pedalKey = keyCode == kEnterKey || keyCode == kShiftKey || keyCode == kCapsLockKey ||
-                    keyCode == kSpaceKey;
+    bool pedalKey = keyCode == key::kEnter || keyCode == key::kShift || keyCode == key::kCapsLock ||
+                    keyCode == key::kSpace;
     if (!pedalKey && IsHeld(keyCode)) ReleaseHeld(keyCode, state);
   }
-  if (IsHeld(kSpaceKey)) ReleaseHeld(kSpaceKey, state);
+  if (IsHeld(key::kSpace)) ReleaseHeld(key::kSpace, state);
 
   ModifierState shiftUp = state;
   shiftUp.leftShiftDown = false;
   shiftUp.rightShiftDown = false;
   // Also when code 16 is not held: a second Shift still down may be what sustains.
-  if (IsHeld(kShiftKey) || state.leftShiftDown || state.rightShiftDown) {
-    KeyReleased(kShiftKey, shiftUp);
+  if (IsHeld(key::kShift) || state.leftShiftDown || state.rightShiftDown) {
+    KeyReleased(key::kShift, shiftUp);
   }
-  if (IsHeld(kCapsLockKey)) ReleaseHeld(kCapsLockKey, shiftUp);
-  if (IsHeld(kEnterKey)) ReleaseHeld(kEnterKey, shiftUp);
+  if (IsHeld(key::kCapsLock)) ReleaseHeld(key::kCapsLock, shiftUp);
+  if (IsHeld(key::kEnter)) ReleaseHeld(key::kEnter, shiftUp);
 }
 
 void PerformanceInput::PlayKey(int keyCode) {

@@ -27,21 +27,22 @@ struct ModifierState {
 // (the accordion's mouse-only pseudo keys, for instance) is ignored by the key handlers.
 //
 // Both Shift keys arrive as code 16: the second of two Shift presses is dropped as a repeat.
-// Releasing a Shift key that lifts the pedal always silences what the pedal held, even when it
-// was that second Shift (whose release is otherwise ignored), so no note outlives the pedal.
+//
+// No note outlives the pedal. Releasing Shift or Caps Lock silences everything. When a key event
+// shows the pedal up although the last one left it down, and the event is no Caps Lock press
+// (whose release silences), the pedal came up where the key handlers could not see it: the
+// second of two Shift keys was let go (its release is otherwise ignored) or Caps Lock was turned
+// off in another window. Everything is silenced then too, before the event plays anything.
 class PerformanceInput {
  public:
   static constexpr int kKeyCodeCount = 256;
-  static constexpr int kEnterKey = 13;
-  static constexpr int kShiftKey = 16;
-  static constexpr int kCapsLockKey = 20;
-  static constexpr int kSpaceKey = 32;
 
   PerformanceInput(CToneGen& toneGen, KeyboardDisplay& display);
 
   // A key-down message. Auto-repeats (the code is already held) do nothing.
   void KeyPressed(int keyCode, const ModifierState& state);
-  // A key-up message. A code that is not held does nothing (its press went to another window).
+  // A key-up message. A code that is not held (its press went to another window, or it is the
+  // second Shift) only has the pedal checked as said above.
   void KeyReleased(int keyCode, const ModifierState& state);
 
   // The view lost the keyboard focus, so it will not see the releases of the keys now down.
@@ -56,6 +57,11 @@ class PerformanceInput {
   // `state` is the modifier state at the moment the focus went; the view forgets the Shift keys
   // it tracked afterwards (their releases will not reach it). Afterwards no key is held.
   void ReleaseAllKeys(const ModifierState& state);
+
+  // The view learned the key state outside a key event, typically when the focus comes back
+  // (Caps Lock may have been turned off meanwhile). A pedal found up silences what it held;
+  // nothing else changes.
+  void ModifiersChanged(const ModifierState& state);
 
   // A left-button press that hit piano key `key` (0 to 36) or accordion button `button`
   // (0 to 48). Other values are ignored.
@@ -89,6 +95,9 @@ class PerformanceInput {
 
  private:
   static bool PedalDown(const ModifierState& state);
+  // Recomputes the pedal at a taken key event; true when it was down and is up now.
+  bool TakePedal(const ModifierState& state);
+  void SilenceIfPedalLifted(const ModifierState& state);
   static bool InKeyRange(int keyCode) { return keyCode >= 0 && keyCode < kKeyCodeCount; }
   void ReleaseHeld(int keyCode, const ModifierState& state);
   void PlayKey(int keyCode);

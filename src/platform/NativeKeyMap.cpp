@@ -1,89 +1,60 @@
 #include "platform/NativeKeyMap.h"
 
 #include <array>
+#include <initializer_list>
+
+#include "keyboard/KeyCodes.h"
 
 namespace orvane {
 
 namespace {
 
-// Windows virtual-key numbers used below.
-constexpr int kVkBack = 8;
-constexpr int kVkTab = 9;
-constexpr int kVkReturn = 13;
-constexpr int kVkShift = 16;
-constexpr int kVkControl = 17;
-constexpr int kVkMenu = 18;  // Alt
-constexpr int kVkCapital = 20;
-constexpr int kVkEscape = 27;
-constexpr int kVkSpace = 32;
-constexpr int kVkPrior = 33;  // Page Up
-constexpr int kVkNext = 34;   // Page Down
-constexpr int kVkEnd = 35;
-constexpr int kVkHome = 36;
-constexpr int kVkLeft = 37;
-constexpr int kVkUp = 38;
-constexpr int kVkRight = 39;
-constexpr int kVkDown = 40;
-constexpr int kVkInsert = 45;
-constexpr int kVkDelete = 46;
-constexpr int kVkF1 = 112;
-constexpr int kVkOem1 = 186;  // ; :
-constexpr int kVkOemPlus = 187;
-constexpr int kVkOemComma = 188;
-constexpr int kVkOemMinus = 189;
-constexpr int kVkOemPeriod = 190;
-constexpr int kVkOem2 = 191;    // / ?
-constexpr int kVkOem3 = 192;    // ` ~
-constexpr int kVkOem4 = 219;    // [ {
-constexpr int kVkOem5 = 220;    // \ |
-constexpr int kVkOem6 = 221;    // ] }
-constexpr int kVkOem7 = 222;    // ' "
-constexpr int kVkOem102 = 226;  // the extra key left of Z on ISO keyboards
-
 constexpr std::size_t kX11KeycodeCount = 256;
+
+// Stores `keys` under consecutive keycodes from `first`.
+constexpr void PutRow(std::array<int, kX11KeycodeCount>& table, std::size_t first,
+                      std::initializer_list<int> keys) {
+  for (int code : keys) table[first++] = code;
+}
 
 // X11 keycodes (evdev + 8) of the standard PC keyboard, by row.
 constexpr std::array<int, kX11KeycodeCount> BuildX11Table() {
   std::array<int, kX11KeycodeCount> table{};
-  table[9] = kVkEscape;
-  // 1 2 3 4 5 6 7 8 9 0 - = Backspace
-  const int digitRow[] = {'1', '2', '3', '4',         '5',        '6',    '7',
-                          '8', '9', '0', kVkOemMinus, kVkOemPlus, kVkBack};
-  for (std::size_t i = 0; i < std::size(digitRow); ++i) table[10 + i] = digitRow[i];
-  // Tab Q W E R T Y U I O P [ ] Return
-  const int topRow[] = {kVkTab, 'Q', 'W', 'E', 'R',     'T',     'Y',
-                        'U',    'I', 'O', 'P', kVkOem4, kVkOem6, kVkReturn};
-  for (std::size_t i = 0; i < std::size(topRow); ++i) table[23 + i] = topRow[i];
-  table[37] = kVkControl;
-  // A S D F G H J K L ; ' `
-  const int homeRow[] = {'A', 'S', 'D', 'F', 'G', 'H', 'J', 'K', 'L', kVkOem1, kVkOem7, kVkOem3};
-  for (std::size_t i = 0; i < std::size(homeRow); ++i) table[38 + i] = homeRow[i];
-  table[50] = kVkShift;
-  table[51] = kVkOem5;
-  // Z X C V B N M , . /
-  const int bottomRow[] = {'Z', 'X', 'C', 'V', 'B', 'N', 'M', kVkOemComma, kVkOemPeriod, kVkOem2};
-  for (std::size_t i = 0; i < std::size(bottomRow); ++i) table[52 + i] = bottomRow[i];
-  table[62] = kVkShift;
-  table[64] = kVkMenu;
-  table[65] = kVkSpace;
-  table[66] = kVkCapital;
-  for (std::size_t i = 0; i < 10; ++i) table[67 + i] = kVkF1 + static_cast<int>(i);  // F1..F10
-  table[94] = kVkOem102;
-  table[95] = kVkF1 + 10;  // F11
-  table[96] = kVkF1 + 11;  // F12
-  table[104] = kVkReturn;  // keypad Enter
-  table[105] = kVkControl;
-  table[108] = kVkMenu;  // right Alt (AltGr)
-  table[110] = kVkHome;
-  table[111] = kVkUp;
-  table[112] = kVkPrior;
-  table[113] = kVkLeft;
-  table[114] = kVkRight;
-  table[115] = kVkEnd;
-  table[116] = kVkDown;
-  table[117] = kVkNext;
-  table[118] = kVkInsert;
-  table[119] = kVkDelete;
+  table[9] = key::kEscape;
+  // clang-format off
+  PutRow(table, 10, {'1', '2', '3', '4', '5', '6', '7', '8', '9', '0',
+                     key::kMinus, key::kEquals, key::kBackspace});
+  PutRow(table, 23, {key::kTab, 'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O', 'P',
+                     key::kOpenBracket, key::kCloseBracket, key::kEnter});
+  table[37] = key::kControl;
+  PutRow(table, 38, {'A', 'S', 'D', 'F', 'G', 'H', 'J', 'K', 'L',
+                     key::kSemicolon, key::kApostrophe, key::kBackquote});
+  table[50] = key::kShift;
+  table[51] = key::kBackslash;
+  PutRow(table, 52, {'Z', 'X', 'C', 'V', 'B', 'N', 'M',
+                     key::kComma, key::kPeriod, key::kSlash});
+  // clang-format on
+  table[62] = key::kShift;
+  table[64] = key::kAlt;
+  table[65] = key::kSpace;
+  table[66] = key::kCapsLock;
+  for (std::size_t i = 0; i < 10; ++i) table[67 + i] = key::kF1 + static_cast<int>(i);  // F1..F10
+  table[94] = key::kIntlBackslash;
+  table[95] = key::kF11;
+  table[96] = key::kF12;
+  table[104] = key::kEnter;  // keypad Enter
+  table[105] = key::kControl;
+  table[108] = key::kAlt;  // right Alt (AltGr)
+  table[110] = key::kHome;
+  table[111] = key::kUp;
+  table[112] = key::kPageUp;
+  table[113] = key::kLeft;
+  table[114] = key::kRight;
+  table[115] = key::kEnd;
+  table[116] = key::kDown;
+  table[117] = key::kPageDown;
+  table[118] = key::kInsert;
+  table[119] = key::kDelete;
   return table;
 }
 
@@ -120,7 +91,7 @@ constexpr int kQtKeyAltGr = 0x01001103;
 // that carries each symbol, plain or shifted.
 constexpr std::array<int, 128> BuildQtPrintableTable() {
   std::array<int, 128> table{};
-  table[' '] = kVkSpace;
+  table[' '] = key::kSpace;
   for (int c = 'A'; c <= 'Z'; ++c) table[static_cast<std::size_t>(c)] = c;
   for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = c;
   const char shiftedDigits[] = ")!@#$%^&*(";  // Shift+0 .. Shift+9
@@ -131,10 +102,11 @@ constexpr std::array<int, 128> BuildQtPrintableTable() {
     char plain;
     char shifted;
     int virtualKey;
-  } symbols[] = {{'-', '_', kVkOemMinus}, {'=', '+', kVkOemPlus},   {'[', '{', kVkOem4},
-                 {']', '}', kVkOem6},     {';', ':', kVkOem1},      {'\'', '"', kVkOem7},
-                 {',', '<', kVkOemComma}, {'.', '>', kVkOemPeriod}, {'/', '?', kVkOem2},
-                 {'\\', '|', kVkOem5},    {'`', '~', kVkOem3}};
+  } symbols[] = {
+      {'-', '_', key::kMinus},        {'=', '+', key::kEquals},    {'[', '{', key::kOpenBracket},
+      {']', '}', key::kCloseBracket}, {';', ':', key::kSemicolon}, {'\'', '"', key::kApostrophe},
+      {',', '<', key::kComma},        {'.', '>', key::kPeriod},    {'/', '?', key::kSlash},
+      {'\\', '|', key::kBackslash},   {'`', '~', key::kBackquote}};
   for (const auto& symbol : symbols) {
     table[static_cast<std::size_t>(symbol.plain)] = symbol.virtualKey;
     table[static_cast<std::size_t>(symbol.shifted)] = symbol.virtualKey;
@@ -148,57 +120,58 @@ constexpr std::array<int, 128> kQtPrintableTable = BuildQtPrintableTable();
 
 MappedKey VirtualKeyFromX11Keycode(std::uint32_t keycode) {
   if (keycode >= kX11KeycodeCount) return {};
-  MappedKey key{kX11Table[keycode], KeySide::None};
-  if (keycode == kX11LeftShift) key.side = KeySide::Left;
-  if (keycode == kX11RightShift) key.side = KeySide::Right;
-  return key;
+  MappedKey mapped{kX11Table[keycode], KeySide::None};
+  if (keycode == kX11LeftShift) mapped.side = KeySide::Left;
+  if (keycode == kX11RightShift) mapped.side = KeySide::Right;
+  return mapped;
 }
 
 MappedKey VirtualKeyFromQtKey(int qtKey) {
   if (qtKey >= 0 && qtKey < static_cast<int>(kQtPrintableTable.size())) {
     return {kQtPrintableTable[static_cast<std::size_t>(qtKey)], KeySide::None};
   }
-  if (qtKey >= kQtKeyF1 && qtKey <= kQtKeyF12) return {kVkF1 + (qtKey - kQtKeyF1), KeySide::None};
+  if (qtKey >= kQtKeyF1 && qtKey <= kQtKeyF12)
+    return {key::kF1 + (qtKey - kQtKeyF1), KeySide::None};
   switch (qtKey) {
     case kQtKeyEscape:
-      return {kVkEscape, KeySide::None};
+      return {key::kEscape, KeySide::None};
     case kQtKeyTab:
     case kQtKeyBacktab:
-      return {kVkTab, KeySide::None};
+      return {key::kTab, KeySide::None};
     case kQtKeyBackspace:
-      return {kVkBack, KeySide::None};
+      return {key::kBackspace, KeySide::None};
     case kQtKeyReturn:
     case kQtKeyEnter:
-      return {kVkReturn, KeySide::None};
+      return {key::kEnter, KeySide::None};
     case kQtKeyInsert:
-      return {kVkInsert, KeySide::None};
+      return {key::kInsert, KeySide::None};
     case kQtKeyDelete:
-      return {kVkDelete, KeySide::None};
+      return {key::kDelete, KeySide::None};
     case kQtKeyHome:
-      return {kVkHome, KeySide::None};
+      return {key::kHome, KeySide::None};
     case kQtKeyEnd:
-      return {kVkEnd, KeySide::None};
+      return {key::kEnd, KeySide::None};
     case kQtKeyLeft:
-      return {kVkLeft, KeySide::None};
+      return {key::kLeft, KeySide::None};
     case kQtKeyUp:
-      return {kVkUp, KeySide::None};
+      return {key::kUp, KeySide::None};
     case kQtKeyRight:
-      return {kVkRight, KeySide::None};
+      return {key::kRight, KeySide::None};
     case kQtKeyDown:
-      return {kVkDown, KeySide::None};
+      return {key::kDown, KeySide::None};
     case kQtKeyPageUp:
-      return {kVkPrior, KeySide::None};
+      return {key::kPageUp, KeySide::None};
     case kQtKeyPageDown:
-      return {kVkNext, KeySide::None};
+      return {key::kPageDown, KeySide::None};
     case kQtKeyShift:
-      return {kVkShift, KeySide::None};
+      return {key::kShift, KeySide::None};
     case kQtKeyControl:
-      return {kVkControl, KeySide::None};
+      return {key::kControl, KeySide::None};
     case kQtKeyAlt:
     case kQtKeyAltGr:
-      return {kVkMenu, KeySide::None};
+      return {key::kAlt, KeySide::None};
     case kQtKeyCapsLock:
-      return {kVkCapital, KeySide::None};
+      return {key::kCapsLock, KeySide::None};
     default:
       return {};
   }

@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
+#include "config/AtomicFile.h"
 #include "midi/ToneGen.h"
 #include "platform/UserMessages.h"
 
@@ -19,11 +18,6 @@ constexpr std::string_view kAppTitle = "Tellak Orvane";
 constexpr std::string_view kTitleSuffix = " - Tellak Orvane";
 constexpr std::string_view kMessageCaption = "Orvane";
 constexpr std::string_view kVoiceExtension = ".orvane";
-
-// Paths are UTF-8 in the program's strings, whatever the platform's own encoding.
-std::filesystem::path PathFromUtf8(const std::string& text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
 
 // The part after the last directory separator. Windows paths separate with either slash; on
 // other systems a backslash is an ordinary character of a file name.
@@ -49,33 +43,6 @@ std::string WithoutVoiceExtension(std::string name) {
   return result;
 }
 
-// Writes all of `bytes` to a new file beside `target`, then renames it over `target`, so the
-// target holds either its old content or the whole new voice, never part of one.
-bool ReplaceFileAtomically(const std::filesystem::path& target,
-                           std::span<const std::uint8_t> bytes) {
-  std::random_device random;
-  std::filesystem::path temporary = target;
-  temporary += ".tmp" + std::to_string(random());
-  std::error_code error;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::filesystem::remove(temporary, error);
-      return false;
-    }
-  }
-  std::filesystem::rename(temporary, target, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 VoiceFiles::VoiceFiles(std::string workingVoicePath, std::string tempVoicePath, CToneGen& toneGen,
@@ -90,7 +57,10 @@ bool VoiceFiles::WriteVoiceFile(const std::string& path) {
   bank_.voice = toneGen_.voice;
   VoiceArchive archive;
   bank_.Serialize(archive);
-  if (!ReplaceFileAtomically(PathFromUtf8(path), archive.Bytes())) return false;
+  if (!ReplaceFileAtomically(PathFromUtf8(path),
+                             std::string_view(reinterpret_cast<const char*>(archive.Bytes().data()),
+                                              archive.Bytes().size())))
+    return false;
   ApplyTitleRule(path);
   return true;
 }
@@ -123,12 +93,12 @@ VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
 
 void VoiceFiles::ApplyTitleRule(const std::string& path) {
   if (path == tempVoicePath_) return;
-  if (path == workingVoicePath_) {
-    setTitle_(std::string(kAppTitle));
-    return;
+  std::string title(kAppTitle);
+  if (path != workingVoicePath_) {
+    voiceName_ = WithoutVoiceExtension(FileNameOf(path));
+    title = voiceName_ + std::string(kTitleSuffix);
   }
-  voiceName_ = WithoutVoiceExtension(FileNameOf(path));
-  setTitle_(voiceName_ + std::string(kTitleSuffix));
+  if (setTitle_) setTitle_(title);
 }
 
 }  // namespace orvane

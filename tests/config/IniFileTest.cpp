@@ -57,19 +57,14 @@ constexpr const char* kNarrowDefaultText =
     "[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=0\nMIDIINDEVINDEX=0\nISHARDWAREMIDIKBDENABLED=0\n"
     "[POSITION]\nLEFT=0\nTOP=0\nRIGHT=0\nBOTTOM=0\n";
 
-TEST_F(IniFileTest, FirstStartCreatesTheNineLineTextAndReadsDefaults) {
+TEST_F(IniFileTest, FirstStartThenFirstShutdown) {
   CIniFile ini(dir_.string());
   ini.PrepareFile(std::string_view("Orvane.ini"));
   EXPECT_EQ(FileText(), kNarrowDefaultText);
   EXPECT_EQ(ini.FilePath(), (dir_ / "Orvane.ini").string());
   EXPECT_EQ(ini.ReadInt("COMMON_SETTINGS", "MIDIOUTDEVINDEX", 5), 0);
   EXPECT_EQ(ini.ReadInt("COMMON_SETTINGS", "PRESSEDKEYCOLOR", 12566463), 12566463);
-  EXPECT_EQ(ini.ReadInt("COMMON_SETTINGS", "KEYBOARDTYPE", 0), 0);
-}
 
-TEST_F(IniFileTest, FirstShutdownAppendsNewKeysInWriteOrder) {
-  CIniFile ini(dir_.string());
-  ini.PrepareFile(std::string_view("Orvane.ini"));
   WriteShutdownKeys(ini);
   EXPECT_EQ(FileText(),
             "[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=2\nMIDIINDEVINDEX=1\nISHARDWAREMIDIKBDENABLED=0\n"

@@ -45,17 +45,33 @@ void Check(bool condition, const char* what) {
   std::abort();
 }
 
-const fs::path& WorkDirectory() {
-  static const fs::path directory = [] {
+// The scratch directory of this process, removed when the fuzzer exits.
+class ScratchDirectory {
+ public:
+  ScratchDirectory() {
     // tmpfs where there is one: every write is flushed to the disk, which is slow elsewhere.
     std::error_code ec;
     const fs::path base =
         fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-    fs::path dir = base / ("orvane-fuzz-ini-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
-  }();
-  return directory;
+    path_ = base / ("orvane-fuzz-ini-" + std::to_string(::getpid()));
+    fs::create_directories(path_);
+  }
+  ~ScratchDirectory() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+const fs::path& WorkDirectory() {
+  static const ScratchDirectory directory;
+  return directory.Path();
 }
 
 std::string Lowered(const char* name) {

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <map>
-#include <string_view>
 #include <vector>
 
 #include "keyboard/KeyCodes.h"
@@ -12,18 +10,25 @@
 namespace orvane {
 namespace {
 
-// Every key code a test sweeps: the real virtual keys and the two pseudo keys, plus margins.
-constexpr int kLastSweptKey = 1100;
+using namespace key;
 
-// The piano table as the player sees it: four rows of keys, each key one semitone or a whole
-// tone up from its neighbour, written down independently of the table in the code.
-std::map<int, NoteList> PianoFromKeyRows() {
+// Both tables are rebuilt here from how the player sees them, independently of the code's data,
+// and compared for every key code up to past the pseudo keys, so a wrong, missing or extra entry
+// shows.
+void ExpectTable(const KeyLayout& layout, const std::map<int, NoteList>& expected) {
+  for (int keyCode = -10; keyCode <= 1100; ++keyCode) {
+    auto found = expected.find(keyCode);
+    EXPECT_EQ(layout.NotesForKey(keyCode), found == expected.end() ? NoteList{} : found->second)
+        << "key code " << keyCode;
+  }
+}
+
+// Piano: white keys on the bottom and top letter rows, black keys on the rows above them.
+std::map<int, NoteList> PianoRows() {
   std::map<int, NoteList> table;
   auto row = [&table](std::vector<int> keys, std::vector<int> notes) {
-    ASSERT_EQ(keys.size(), notes.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) table[keys[i]] = {notes[i]};
+    for (std::size_t i = 0; i < keys.size(); ++i) table[keys[i]] = {notes.at(i)};
   };
-  using namespace key;
   row({'Z', 'X', 'C', 'V', 'B', 'N', 'M', kComma, kPeriod, kSlash},
       {0, 2, 4, 5, 7, 9, 11, 12, 14, 16});
   row({'S', 'D', 'G', 'H', 'J', 'L', kSemicolon}, {1, 3, 6, 8, 10, 13, 15});
@@ -33,122 +38,54 @@ std::map<int, NoteList> PianoFromKeyRows() {
   return table;
 }
 
-struct Button {
-  int keyCode;
-  NoteList notes;
-};
-
-// The accordion board from its rule: column c has root (1 + 7c) mod 12 (circle of fifths from
-// C#), rows bass, major, minor and seventh; button 48 repeats the C# bass on Backspace.
-std::vector<Button> AccordionFromRule() {
-  using namespace key;
-  const int bassKeys[12] = {'1', '2', '3', '4', '5', '6', '7', '8', '9', '0', kMinus, kEquals};
-  const int majorKeys[12] = {'Q', 'W', 'E', 'R', 'T',          'Y',
-                             'U', 'I', 'O', 'P', kOpenBracket, kCloseBracket};
-  const int minorKeys[12] = {'A', 'S', 'D', 'F',        'G',         'H',
-                             'J', 'K', 'L', kSemicolon, kApostrophe, kAccordionFSharpMinor};
-  const int seventhKeys[12] = {'Z', 'X',    'C',     'V',    'B',    'N',
-                               'M', kComma, kPeriod, kSlash, kShift, kAccordionFSharpSeventh};
-  std::vector<Button> board;
+// Accordion, button by button: column c has root (1 + 7c) mod 12, rows bass, major, minor,
+// seventh, chords root on top first; button 48 repeats the C# bass.
+std::vector<std::pair<int, NoteList>> AccordionButtons() {
+  const int rows[4][12] = {
+      {'1', '2', '3', '4', '5', '6', '7', '8', '9', '0', kMinus, kEquals},
+      {'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O', 'P', kOpenBracket, kCloseBracket},
+      {'A', 'S', 'D', 'F', 'G', 'H', 'J', 'K', 'L', kSemicolon, kApostrophe, kAccordionFSharpMinor},
+      {'Z', 'X', 'C', 'V', 'B', 'N', 'M', kComma, kPeriod, kSlash, kShift,
+       kAccordionFSharpSeventh}};
+  std::vector<std::pair<int, NoteList>> buttons;
   for (int c = 0; c < 12; ++c) {
     const int p = (1 + 7 * c) % 12;
-    board.push_back({bassKeys[c], {p, p + 12}});
-    board.push_back({majorKeys[c], {p + 24, p + 16, p + 19}});
-    board.push_back({minorKeys[c], {p + 24, p + 15, p + 19}});
-    board.push_back({seventhKeys[c], {p + 24, p + 16, p + 19, p + 22}});
+    buttons.push_back({rows[0][c], {p, p + 12}});
+    buttons.push_back({rows[1][c], {p + 24, p + 16, p + 19}});
+    buttons.push_back({rows[2][c], {p + 24, p + 15, p + 19}});
+    buttons.push_back({rows[3][c], {p + 24, p + 16, p + 19, p + 22}});
   }
-  board.push_back({kBackspace, {1, 13}});
-  return board;
+  buttons.push_back({kBackspace, {1, 13}});
+  return buttons;
 }
 
-TEST(KeyLayout, PianoTableHasExactlyTheFourKeyRows) {
+TEST(KeyLayout, BothTablesMatchTheKeyboardAndASwitchReplacesTheWholeTable) {
   KeyLayout layout;
-  layout.BuildPianoKeys();
-  const auto expected = PianoFromKeyRows();
-  ASSERT_EQ(expected.size(), 37u);
-  for (int keyCode = -10; keyCode <= kLastSweptKey; ++keyCode) {
-    auto found = expected.find(keyCode);
-    const NoteList want = found == expected.end() ? NoteList{} : found->second;
-    EXPECT_EQ(layout.NotesForKey(keyCode), want) << "key code " << keyCode;
-  }
-}
-
-TEST(KeyLayout, PianoKeysShareTheOverlapOfBothHalves) {
-  KeyLayout layout;
-  layout.BuildPianoKeys();
-  const std::pair<int, int> pairs[] = {{'Q', key::kComma},
-                                       {'2', 'L'},
-                                       {'W', key::kPeriod},
-                                       {'3', key::kSemicolon},
-                                       {'E', key::kSlash}};
-  int value = 12;
-  for (auto [upper, lower] : pairs) {
-    EXPECT_EQ(layout.NotesForKey(upper), NoteList{value});
-    EXPECT_EQ(layout.NotesForKey(lower), NoteList{value});
-    ++value;
-  }
-  for (int silent :
-       std::initializer_list<int>{'1', '4', '8', 'A', 'F', 'K', key::kMinus, key::kApostrophe}) {
-    EXPECT_TRUE(layout.NotesForKey(silent).empty()) << silent;
-  }
-}
-
-TEST(KeyLayout, AccordionTableFollowsTheCircleOfFifths) {
-  KeyLayout layout;
+  ExpectTable(layout, {});  // nothing plays before the first switch
   layout.BuildAccordionKeys();
-  const auto board = AccordionFromRule();
-  ASSERT_EQ(board.size(), 49u);
-  std::map<int, NoteList> byKey;
-  for (const Button& button : board) byKey[button.keyCode] = button.notes;
-  for (int keyCode = -10; keyCode <= kLastSweptKey; ++keyCode) {
-    auto found = byKey.find(keyCode);
-    const NoteList want = found == byKey.end() ? NoteList{} : found->second;
-    EXPECT_EQ(layout.NotesForKey(keyCode), want) << "key code " << keyCode;
-  }
-  // Chords keep their stored order: root on top first.
+  const auto buttons = AccordionButtons();
+  ExpectTable(layout, std::map<int, NoteList>(buttons.begin(), buttons.end()));
+  layout.BuildPianoKeys();
+  ExpectTable(layout, PianoRows());
+  layout.BuildPianoKeys();
+  ExpectTable(layout, PianoRows());
+  layout.BuildAccordionKeys();
   EXPECT_EQ(layout.NotesForKey('N'), (NoteList{24, 16, 19, 22}));
-  EXPECT_EQ(layout.NotesForKey('6'), (NoteList{0, 12}));
-  EXPECT_EQ(layout.NotesForKey(key::kBackspace), layout.NotesForKey('1'));
 }
 
-TEST(KeyLayout, ButtonMapsPairEveryButtonWithItsKeyUnderBothLayouts) {
+TEST(KeyLayout, ButtonMapsPairEveryButtonWithItsKeyUnderEitherLayout) {
   KeyLayout layout;
-  const auto board = AccordionFromRule();
-  auto checkMaps = [&] {
+  const auto buttons = AccordionButtons();
+  for (int build = 0; build < 3; ++build) {
+    if (build == 1) layout.BuildPianoKeys();
+    if (build == 2) layout.BuildAccordionKeys();
     for (int button = 0; button < KeyLayout::kButtonCount; ++button) {
-      EXPECT_EQ(layout.KeyForButton(button), board[button].keyCode) << "button " << button;
-      EXPECT_EQ(layout.ButtonForKey(board[button].keyCode), button) << "button " << button;
+      EXPECT_EQ(layout.KeyForButton(button), buttons[button].first) << button;
+      EXPECT_EQ(layout.ButtonForKey(buttons[button].first), button) << button;
     }
-    for (int outside : {-1, 49, 1000, 1001 + 49}) {
-      EXPECT_EQ(layout.KeyForButton(outside), KeyLayout::kNoKey);
-    }
-    EXPECT_EQ(layout.ButtonForKey(key::kEnter), KeyLayout::kNoButton);
-    EXPECT_EQ(layout.ButtonForKey(key::kSpace), KeyLayout::kNoButton);
-  };
-  checkMaps();  // before any layout is built
-  layout.BuildPianoKeys();
-  checkMaps();
-  layout.BuildAccordionKeys();
-  checkMaps();
-  EXPECT_EQ(layout.KeyForButton(46), key::kAccordionFSharpMinor);
-  EXPECT_EQ(layout.KeyForButton(43), key::kShift);
-  EXPECT_EQ(layout.ButtonForKey('A'), 2);
-}
-
-TEST(KeyLayout, SwitchReplacesTheWholeNoteTable) {
-  KeyLayout layout;
-  EXPECT_TRUE(layout.NotesForKey('Q').empty());  // nothing plays before the first switch
-
-  layout.BuildAccordionKeys();
-  EXPECT_EQ(layout.NotesForKey('A'), (NoteList{25, 16, 20}));
-  layout.BuildPianoKeys();
-  EXPECT_TRUE(layout.NotesForKey('A').empty());
-  EXPECT_TRUE(layout.NotesForKey(key::kBackspace).empty());
-  EXPECT_TRUE(layout.NotesForKey(key::kAccordionFSharpMinor).empty());
-  layout.BuildAccordionKeys();
-  EXPECT_TRUE(layout.NotesForKey('L') == (NoteList{33, 24, 28}));
-  layout.BuildAccordionKeys();  // the same layout again rebuilds the same table
-  EXPECT_EQ(layout.NotesForKey('L'), (NoteList{33, 24, 28}));
+    for (int outside : {-1, 49, 1000}) EXPECT_EQ(layout.KeyForButton(outside), kEnter);
+    EXPECT_EQ(layout.ButtonForKey(kEnter), KeyLayout::kNoButton);
+  }
 }
 
 }  // namespace

@@ -46,8 +46,9 @@ class SoundingNotes {
 
 // A player at a computer keyboard with the program's window sometimes losing the focus. It
 // knows which keys are physically down and what the view knows: the view tracks the two Shift
-// keys from the events it receives and forgets them when the focus goes; Caps Lock is toggled
-// by the presses the view sees (toggling it in another window is not modelled).
+// keys from the events it receives and forgets them when the focus goes; it reads Caps Lock from
+// the system with every event and when the focus comes back, so toggling it in another window
+// shows at the next of these.
 class RandomPlayer {
  public:
   RandomPlayer(PerformanceInput& input, std::mt19937& random, std::vector<std::string>& log)
@@ -56,30 +57,62 @@ class RandomPlayer {
   // Keys of both layouts, keys of neither, the pedal keys and both Shift keys.
   static constexpr int kLeftShift = -1;
   static constexpr int kRightShift = -2;
-  static constexpr int kKeys[] = {
-      'Q', 'W', 'E', 'Z', 'X', 'N',       'A',          'S',       'F',        'K',        '1', '2',
-      '6', '0', 'L', 'P', 'Y', 'M',       188,          190,       191,        186,        189, 222,
-      219, 221, 187, 8,   112, kKeyEnter, kKeyCapsLock, kKeySpace, kLeftShift, kRightShift};
+  static constexpr int kKeys[] = {'Q',
+                                  'W',
+                                  'E',
+                                  'Z',
+                                  'X',
+                                  'N',
+                                  'A',
+                                  'S',
+                                  'F',
+                                  'K',
+                                  '1',
+                                  '2',
+                                  '6',
+                                  '0',
+                                  'L',
+                                  'P',
+                                  'Y',
+                                  'M',
+                                  188,
+                                  190,
+                                  191,
+                                  186,
+                                  189,
+                                  222,
+                                  219,
+                                  221,
+                                  187,
+                                  8,
+                                  112,
+                                  key::kEnter,
+                                  key::kCapsLock,
+                                  key::kSpace,
+                                  kLeftShift,
+                                  kRightShift};
 
   bool Focused() const { return focused_; }
 
   void PressRandomKey() {
-    int key = kKeys[Pick(std::size(kKeys))];
-    if (IsDown(key)) return;
-    if (!focused_ && key == kKeyCapsLock) return;
-    down_.push_back(key);
-    if (key == kKeyCapsLock) capsLock_ = !capsLock_;
-    if (!focused_) return;
-    SetTrackedShift(key, true);
-    log_.push_back("press " + Name(key));
-    input_.KeyPressed(Code(key), ViewState());
+    int id = kKeys[Pick(std::size(kKeys))];
+    if (IsDown(id)) return;
+    down_.push_back(id);
+    if (id == key::kCapsLock) capsLock_ = !capsLock_;
+    if (!focused_) {
+      log_.push_back("press " + Name(id) + " elsewhere");
+      return;
+    }
+    SetTrackedShift(id, true);
+    log_.push_back("press " + Name(id));
+    input_.KeyPressed(Code(id), ViewState());
   }
 
   void RepeatRandomKey() {
     if (down_.empty() || !focused_) return;
-    int key = down_[Pick(down_.size())];
-    log_.push_back("repeat " + Name(key));
-    input_.KeyPressed(Code(key), ViewState());
+    int id = down_[Pick(down_.size())];
+    log_.push_back("repeat " + Name(id));
+    input_.KeyPressed(Code(id), ViewState());
   }
 
   void ReleaseRandomKey() {
@@ -93,19 +126,20 @@ class RandomPlayer {
       trackedLeftShift_ = trackedRightShift_ = false;
     } else {
       log_.push_back("focus gained");
+      input_.ModifiersChanged(ViewState());
     }
     focused_ = !focused_;
   }
 
-  // Gets the focus back, turns Caps Lock off and lets go of every key.
+  // Gets the focus back, turns Caps Lock off and lets go of every id.
   void Finish() {
     if (!focused_) ToggleFocus();
     if (capsLock_) {
-      if (IsDown(kKeyCapsLock)) Release(kKeyCapsLock);
-      down_.push_back(kKeyCapsLock);
+      if (IsDown(key::kCapsLock)) Release(key::kCapsLock);
+      down_.push_back(key::kCapsLock);
       capsLock_ = false;
       log_.push_back("press Caps Lock");
-      input_.KeyPressed(kKeyCapsLock, ViewState());
+      input_.KeyPressed(key::kCapsLock, ViewState());
     }
     while (!down_.empty()) Release(down_[Pick(down_.size())]);
   }
@@ -114,25 +148,28 @@ class RandomPlayer {
   std::size_t Pick(std::size_t count) {
     return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_);
   }
-  bool IsDown(int key) const { return std::find(down_.begin(), down_.end(), key) != down_.end(); }
-  static int Code(int key) { return key < 0 ? kKeyShift : key; }
-  static std::string Name(int key) {
-    if (key == kLeftShift) return "left Shift";
-    if (key == kRightShift) return "right Shift";
-    return std::to_string(key);
+  bool IsDown(int id) const { return std::find(down_.begin(), down_.end(), id) != down_.end(); }
+  static int Code(int id) { return id < 0 ? key::kShift : id; }
+  static std::string Name(int id) {
+    if (id == kLeftShift) return "left Shift";
+    if (id == kRightShift) return "right Shift";
+    return std::to_string(id);
   }
-  void SetTrackedShift(int key, bool down) {
-    if (key == kLeftShift) trackedLeftShift_ = down;
-    if (key == kRightShift) trackedRightShift_ = down;
+  void SetTrackedShift(int id, bool down) {
+    if (id == kLeftShift) trackedLeftShift_ = down;
+    if (id == kRightShift) trackedRightShift_ = down;
   }
   ModifierState ViewState() const { return {capsLock_, trackedLeftShift_, trackedRightShift_}; }
 
-  void Release(int key) {
-    down_.erase(std::find(down_.begin(), down_.end(), key));
-    if (!focused_) return;
-    SetTrackedShift(key, false);
-    log_.push_back("release " + Name(key));
-    input_.KeyReleased(Code(key), ViewState());
+  void Release(int id) {
+    down_.erase(std::find(down_.begin(), down_.end(), id));
+    if (!focused_) {
+      log_.push_back("release " + Name(id) + " elsewhere");
+      return;
+    }
+    SetTrackedShift(id, false);
+    log_.push_back("release " + Name(id));
+    input_.KeyReleased(Code(id), ViewState());
   }
 
   PerformanceInput& input_;
@@ -144,6 +181,11 @@ class RandomPlayer {
   bool trackedLeftShift_ = false;
   bool trackedRightShift_ = false;
 };
+
+constexpr void (PerformanceInput::*kTranspositions[])() = {
+    &PerformanceInput::OctaveUp,       &PerformanceInput::OctaveDown,
+    &PerformanceInput::OctaveStandard, &PerformanceInput::SemitoneUp,
+    &PerformanceInput::SemitoneDown,   &PerformanceInput::SemitoneStandard};
 
 using NoStuckNotesTest = PerformanceFixture;
 
@@ -180,26 +222,7 @@ TEST_F(NoStuckNotesTest, RandomPlayingEndsInSilenceOnceEveryKeyIsUp) {
         keyboard.ToggleFocus();
       } else if (roll < 85) {
         log.push_back("transposition");
-        switch (random() % 6) {
-          case 0:
-            player.OctaveUp();
-            break;
-          case 1:
-            player.OctaveDown();
-            break;
-          case 2:
-            player.OctaveStandard();
-            break;
-          case 3:
-            player.SemitoneUp();
-            break;
-          case 4:
-            player.SemitoneDown();
-            break;
-          default:
-            player.SemitoneStandard();
-            break;
-        }
+        (player.*kTranspositions[random() % std::size(kTranspositions)])();
       } else if (roll < 88) {
         int type = static_cast<int>(random() % 3);
         log.push_back("layout " + std::to_string(type));

@@ -1,53 +1,36 @@
 #pragma once
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "display/KeyboardDisplay.h"
 
 namespace orvane::testing {
 
-// A keyboard display for tests: records every drawing request in order.
+// A keyboard display for tests: records every drawing request in order, as "keys pressed 12 14",
+// "keys released 12", "key pressed 5", "button pressed 3", "button released 3", "repaint piano",
+// "repaint accordion" or "invalidate".
 class RecordingKeyboardDisplay : public KeyboardDisplay {
  public:
-  enum class Kind {
-    PianoKeysPressed,
-    PianoKeysReleased,
-    PianoKeyPressed,
-    AccordionButtonPressed,
-    AccordionButtonReleased,
-    RepaintPianoKeys,
-    RepaintAccordionButtons,
-    InvalidateAll
-  };
-  struct Call {
-    Kind kind;
-    NoteList keys;  // the list forms
-    int index = 0;  // the single key or button forms
-    bool operator==(const Call&) const = default;
-  };
-
-  std::vector<Call> calls;
+  std::vector<std::string> calls;
 
   void Clear() { calls.clear(); }
 
-  void PaintPianoKeysPressed(const NoteList& keys) override {
-    calls.push_back({Kind::PianoKeysPressed, keys, 0});
+  void PaintPianoKeysPressed(const NoteList& keys) override { Record("keys pressed", keys); }
+  void PaintPianoKeysReleased(const NoteList& keys) override { Record("keys released", keys); }
+  void PaintPianoKeyPressed(int key) override { Record("key pressed", {key}); }
+  void PaintAccordionButtonPressed(int button) override { Record("button pressed", {button}); }
+  void PaintAccordionButtonReleased(int button) override { Record("button released", {button}); }
+  void RepaintPianoKeys() override { Record("repaint piano", {}); }
+  void RepaintAccordionButtons() override { Record("repaint accordion", {}); }
+  void InvalidateAll() override { Record("invalidate", {}); }
+
+ private:
+  void Record(std::string call, const NoteList& indices) {
+    for (int index : indices) call += " " + std::to_string(index);
+    calls.push_back(std::move(call));
   }
-  void PaintPianoKeysReleased(const NoteList& keys) override {
-    calls.push_back({Kind::PianoKeysReleased, keys, 0});
-  }
-  void PaintPianoKeyPressed(int key) override { calls.push_back({Kind::PianoKeyPressed, {}, key}); }
-  void PaintAccordionButtonPressed(int button) override {
-    calls.push_back({Kind::AccordionButtonPressed, {}, button});
-  }
-  void PaintAccordionButtonReleased(int button) override {
-    calls.push_back({Kind::AccordionButtonReleased, {}, button});
-  }
-  void RepaintPianoKeys() override { calls.push_back({Kind::RepaintPianoKeys, {}, 0}); }
-  void RepaintAccordionButtons() override {
-    calls.push_back({Kind::RepaintAccordionButtons, {}, 0});
-  }
-  void InvalidateAll() override { calls.push_back({Kind::InvalidateAll, {}, 0}); }
 };
 
 }  // namespace orvane::testing

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDir>
+#include <QWidget>
+#include <cstdlib>
+
+#include "RecordingMidiLayer.h"
+#include "RecordingUserMessages.h"
+#include "TempDir.h"
+#include "config/IniFile.h"
+#include "midi/ToneGen.h"
+
+namespace orvane::testing {
+
+// A tone generator on the recording MIDI layer, with its settings in a fresh directory.
+struct ToneGenRig {
+  TempDir directory;
+  RecordingMidiLayer midi;
+  RecordingUserMessages messages;
+  CIniFile iniFile{directory.path().string()};
+  CToneGen toneGen{midi, messages, iniFile};
+
+  std::string PathOf(const char* name) const { return directory.File(name); }
+};
+
+// Saves a picture of `widget` as `fileName` in $ORVANE_SCREENSHOT_DIR when that is set.
+inline void SaveScreenshotIfAsked(QWidget& widget, const char* fileName) {
+  const char* directory = std::getenv("ORVANE_SCREENSHOT_DIR");
+  if (directory == nullptr || *directory == '\0') return;
+  widget.grab().save(QDir(QString::fromLocal8Bit(directory)).filePath(fileName));
+}
+
+}  // namespace orvane::testing
