@@ -12,7 +12,7 @@
 namespace orvane::testing {
 namespace {
 
-using Commands = AppTest;
+using WindowCommands = AppTest;
 using Notes = std::vector<ShortMessage>;
 
 QStringList Captions(const QMenu& menu) {
@@ -21,7 +21,7 @@ QStringList Captions(const QMenu& menu) {
   return captions;
 }
 
-TEST_F(Commands, MenuCaptionsInOrder) {
+TEST_F(WindowCommands, MenuCaptionsInOrder) {
   Start();
   const QList<QAction*> popups = frame().menuBar()->actions();
   ASSERT_EQ(popups.size(), 2);
@@ -44,7 +44,7 @@ TEST_F(Commands, MenuCaptionsInOrder) {
   EXPECT_EQ(view().toneGen().OctaveShift(), 12);
 }
 
-TEST_F(Commands, AcceleratorKeysNeverPlay) {
+TEST_F(WindowCommands, AcceleratorKeysNeverPlay) {
   Start();
   const struct {
     int key;
@@ -75,13 +75,13 @@ TEST_F(Commands, AcceleratorKeysNeverPlay) {
   EXPECT_EQ(view().toneGen().OctaveShift(), 0);
 }
 
-TEST_F(Commands, KeyWithOtherModifiersThanItsEntryStillPlays) {
+TEST_F(WindowCommands, KeyWithOtherModifiersThanItsEntryStillPlays) {
   Start();
   Press(Qt::Key_Z, x11::kZ, Qt::AltModifier);  // Ctrl+Z is undo; Alt+Z is a plain Z
   EXPECT_EQ(NotesAndResets(), (Notes{NoteOn(0, 36)}));
 }
 
-TEST_F(Commands, HelpSilencesThenShowsTheOwnerlessBox) {
+TEST_F(WindowCommands, HelpSilencesThenShowsTheOwnerlessBox) {
   Start();
   Press(Qt::Key_Q, x11::kQ);
   Tap(Qt::Key_F1, 67);
@@ -93,7 +93,7 @@ TEST_F(Commands, HelpSilencesThenShowsTheOwnerlessBox) {
   EXPECT_TRUE(messages_.shown[0].text.ends_with("homepage of Tellak Orvane."));
 }
 
-TEST_F(Commands, AboutAndWebPagesOpenTheMakersAddresses) {
+TEST_F(WindowCommands, AboutAndWebPagesOpenTheMakersAddresses) {
   Start();
   Press(Qt::Key_Q, x11::kQ);
   frame().OnCommand(57664);
@@ -113,7 +113,7 @@ TEST_F(Commands, AboutAndWebPagesOpenTheMakersAddresses) {
   EXPECT_EQ(NotesAndResets(), (Notes{NoteOn(0, 48)}));
 }
 
-TEST_F(Commands, SaveAndLoadVoiceFollowTheTitleRule) {
+TEST_F(WindowCommands, SaveAndLoadVoiceFollowTheTitleRule) {
   Start();
   view().toneGen().voice.patch[0] = 21;
   desktop_.saveAnswer = Path("Accordion.orvane");
@@ -136,7 +136,7 @@ TEST_F(Commands, SaveAndLoadVoiceFollowTheTitleRule) {
   EXPECT_EQ(frame().windowTitle().toStdString(), "Accordion - Tellak Orvane");
 }
 
-TEST_F(Commands, PressedKeyColourShowsOnTheNextPressAndIsSavedAtExit) {
+TEST_F(WindowCommands, PressedKeyColourShowsOnTheNextPressAndIsSavedAtExit) {
   Start();
   const QPoint centre = PianoKeyCentre(0);
   Press(Qt::Key_Z, x11::kZ);
@@ -160,7 +160,7 @@ TEST_F(Commands, PressedKeyColourShowsOnTheNextPressAndIsSavedAtExit) {
   EXPECT_EQ(IniValue("COMMON_SETTINGS", "PRESSEDKEYCOLOR"), 60 << 16 | 30 << 8 | 200);
 }
 
-TEST_F(Commands, AccordionButtonTwentyHidesItsMarkerWhilePressed) {
+TEST_F(WindowCommands, AccordionButtonTwentyHidesItsMarkerWhilePressed) {
   Start();
   frame().OnCommand(32805);
   QCoreApplication::processEvents();

@@ -6,12 +6,12 @@
 namespace orvane::testing {
 namespace {
 
-using Playing = AppTest;
+using WindowPlaying = AppTest;
 using Notes = std::vector<ShortMessage>;
 
 constexpr unsigned kLockMask = 0x2;
 
-TEST_F(Playing, HeldKeyPlaysOnceWhateverTheAutoRepeat) {
+TEST_F(WindowPlaying, HeldKeyPlaysOnceWhateverTheAutoRepeat) {
   Start();
   Press(Qt::Key_Q, x11::kQ);
   // X11 auto-repeat: a release and a press, both flagged, for every repeat.
@@ -24,7 +24,7 @@ TEST_F(Playing, HeldKeyPlaysOnceWhateverTheAutoRepeat) {
   EXPECT_EQ(NotesAndResets(), (Notes{NoteOn(0, 48), NoteOff(0, 48)}));
 }
 
-TEST_F(Playing, CommaStopsTheNoteQStillHolds) {
+TEST_F(WindowPlaying, CommaStopsTheNoteQStillHolds) {
   Start();
   Press(Qt::Key_Q, x11::kQ);
   Press(Qt::Key_Comma, x11::kComma);
@@ -34,7 +34,7 @@ TEST_F(Playing, CommaStopsTheNoteQStillHolds) {
   EXPECT_EQ(NotesAndResets().back(), NoteOff(0, 48));
 }
 
-TEST_F(Playing, AccordionNPlaysItsSeventhChordInOrder) {
+TEST_F(WindowPlaying, AccordionNPlaysItsSeventhChordInOrder) {
   Start();
   frame().OnCommand(32805);
   midi_.Clear();
@@ -44,7 +44,7 @@ TEST_F(Playing, AccordionNPlaysItsSeventhChordInOrder) {
                    NoteOff(0, 52), NoteOff(0, 55), NoteOff(0, 58)}));
 }
 
-TEST_F(Playing, EitherShiftHoldsReleasedKeysUntilItIsReleased) {
+TEST_F(WindowPlaying, EitherShiftHoldsReleasedKeysUntilItIsReleased) {
   Start();
   for (unsigned shift : {x11::kShiftL, x11::kShiftR}) {
     midi_.Clear();
@@ -56,7 +56,7 @@ TEST_F(Playing, EitherShiftHoldsReleasedKeysUntilItIsReleased) {
   }
 }
 
-TEST_F(Playing, BothShiftsReleasingTheFirstSilencesButTheSecondStillHolds) {
+TEST_F(WindowPlaying, BothShiftsReleasingTheFirstSilencesButTheSecondStillHolds) {
   Start();
   Press(Qt::Key_Shift, x11::kShiftL, Qt::ShiftModifier);
   Press(Qt::Key_Shift, x11::kShiftR, Qt::ShiftModifier);
@@ -65,7 +65,7 @@ TEST_F(Playing, BothShiftsReleasingTheFirstSilencesButTheSecondStillHolds) {
   EXPECT_EQ(NotesAndResets(), (Notes{kReset, NoteOn(0, 36)}));
 }
 
-TEST_F(Playing, CapsLockFromTheX11StateLatchesSustain) {
+TEST_F(WindowPlaying, CapsLockFromTheX11StateLatchesSustain) {
   Start();
   view().SetX11EventState(true);
   // Caps Lock turned on: the press comes without the lock bit, everything after it with it.
@@ -80,7 +80,7 @@ TEST_F(Playing, CapsLockFromTheX11StateLatchesSustain) {
   EXPECT_EQ(NotesAndResets().back(), NoteOff(0, 48));
 }
 
-TEST_F(Playing, CapsLockTrackedFromItsPressesWithoutAWindowSystemState) {
+TEST_F(WindowPlaying, CapsLockTrackedFromItsPressesWithoutAWindowSystemState) {
   Start();
   view().SetX11EventState(false);
   Tap(Qt::Key_CapsLock, 0);
@@ -92,14 +92,14 @@ TEST_F(Playing, CapsLockTrackedFromItsPressesWithoutAWindowSystemState) {
             (Notes{kReset, NoteOn(0, 36), kReset, NoteOn(0, 36), NoteOff(0, 36)}));
 }
 
-TEST_F(Playing, EnterSilencesAtPressAndAtRelease) {
+TEST_F(WindowPlaying, EnterSilencesAtPressAndAtRelease) {
   Start();
   Press(Qt::Key_Q, x11::kQ);
   Tap(Qt::Key_Return, x11::kReturn);
   EXPECT_EQ(NotesAndResets(), (Notes{NoteOn(0, 48), kReset, kReset}));
 }
 
-TEST_F(Playing, OctaveAndSemitoneKeysStopAtTheirBounds) {
+TEST_F(WindowPlaying, OctaveAndSemitoneKeysStopAtTheirBounds) {
   Start();
   for (int i = 0; i < 5; ++i) Tap(Qt::Key_PageUp, x11::kPageUp);
   for (int i = 0; i < 13; ++i) Tap(Qt::Key_Insert, x11::kInsert);
@@ -119,7 +119,7 @@ TEST_F(Playing, OctaveAndSemitoneKeysStopAtTheirBounds) {
   EXPECT_EQ(view().toneGen().SemitoneShift(), -12);
 }
 
-TEST_F(Playing, SpaceBarHoldsMouseNotesUntilTheNextPlainClick) {
+TEST_F(WindowPlaying, SpaceBarHoldsMouseNotesUntilTheNextPlainClick) {
   Start();
   Press(Qt::Key_Space, x11::kSpace);
   for (int key : {0, 4, 7}) {
@@ -136,7 +136,7 @@ TEST_F(Playing, SpaceBarHoldsMouseNotesUntilTheNextPlainClick) {
   EXPECT_EQ(NotesAndResets().back(), kReset);
 }
 
-TEST_F(Playing, DoubleClickRightAfterALayoutSwitchPlaysNothingButAPressDoes) {
+TEST_F(WindowPlaying, DoubleClickRightAfterALayoutSwitchPlaysNothingButAPressDoes) {
   Start();
   frame().OnCommand(32805);  // no paint has happened yet
   midi_.Clear();
@@ -154,7 +154,7 @@ TEST_F(Playing, DoubleClickRightAfterALayoutSwitchPlaysNothingButAPressDoes) {
   EXPECT_FALSE(NotesAndResets().empty());
 }
 
-TEST_F(Playing, LosingTheFocusReleasesHeldKeys) {
+TEST_F(WindowPlaying, LosingTheFocusReleasesHeldKeys) {
   Start();
   Press(Qt::Key_Q, x11::kQ);
   QLineEdit elsewhere;
@@ -172,7 +172,7 @@ TEST_F(Playing, LosingTheFocusReleasesHeldKeys) {
   EXPECT_EQ(NotesAndResets(), (Notes{NoteOn(0, 48)}));
 }
 
-TEST_F(Playing, HardwareKeyboardNotesPassThroughTheView) {
+TEST_F(WindowPlaying, HardwareKeyboardNotesPassThroughTheView) {
   WriteFile("Orvane.ini", "[COMMON_SETTINGS]\nISHARDWAREMIDIKBDENABLED=1\n");
   Start();
   ASSERT_TRUE(midi_.Deliver(PackShortMessage(0x90, 60, 100)));

@@ -9,7 +9,7 @@
 namespace orvane::testing {
 namespace {
 
-using StartupShutdown = AppTest;
+using WindowLifecycle = AppTest;
 
 QAction* KeyboardSettingsItem(CMainFrame& frame, int position) {
   QMenu* menu = frame.menuBar()->actions().at(0)->menu();
@@ -23,7 +23,7 @@ std::string VoiceBytes(const Voice& voice) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-TEST_F(StartupShutdown, FirstStartIsCentredPianoAndCloseWritesSettingsAndVoice) {
+TEST_F(WindowLifecycle, FirstStartIsCentredPianoAndCloseWritesSettingsAndVoice) {
   Start();
   EXPECT_EQ(frame().windowTitle().toStdString(), "Tellak Orvane");
   EXPECT_EQ(frame().frameGeometry().size(), QSize(722, 150));
@@ -48,7 +48,7 @@ TEST_F(StartupShutdown, FirstStartIsCentredPianoAndCloseWritesSettingsAndVoice) 
   EXPECT_EQ(midi_.openOutput, RecordingMidiLayer::kNoDevice);
 }
 
-TEST_F(StartupShutdown, SavedLayoutAndRectangleComeBackWithTheMinimumSize) {
+TEST_F(WindowLifecycle, SavedLayoutAndRectangleComeBackWithTheMinimumSize) {
   WriteFile("Orvane.ini",
             "[COMMON_SETTINGS]\nKEYBOARDTYPE=1\n[POSITION]\nLEFT=40\nTOP=30\nRIGHT=140\n"
             "BOTTOM=80\n");
@@ -60,7 +60,7 @@ TEST_F(StartupShutdown, SavedLayoutAndRectangleComeBackWithTheMinimumSize) {
   EXPECT_EQ(frame().frameGeometry().size(), QSize(722, 150));
 }
 
-TEST_F(StartupShutdown, UnknownLayoutValueStartsThePianoAndIsWrittenBackAsZero) {
+TEST_F(WindowLifecycle, UnknownLayoutValueStartsThePianoAndIsWrittenBackAsZero) {
   WriteFile("Orvane.ini", "[COMMON_SETTINGS]\nKEYBOARDTYPE=2\n");
   Start();
   EXPECT_EQ(view().input().keyboardType(), KeyboardType::Piano);
@@ -69,7 +69,7 @@ TEST_F(StartupShutdown, UnknownLayoutValueStartsThePianoAndIsWrittenBackAsZero) 
   EXPECT_EQ(IniValue("COMMON_SETTINGS", "KEYBOARDTYPE"), 0);
 }
 
-TEST_F(StartupShutdown, VoiceArgumentNamesTheWindowAndGoesToTheWorkingVoiceOnly) {
+TEST_F(WindowLifecycle, VoiceArgumentNamesTheWindowAndGoesToTheWorkingVoiceOnly) {
   Voice organ = Voice::Default();
   organ.patch[0] = 19;
   organ.layerOn[3] = true;
@@ -90,7 +90,7 @@ TEST_F(StartupShutdown, VoiceArgumentNamesTheWindowAndGoesToTheWorkingVoiceOnly)
   EXPECT_EQ(ReadFile("Organ.orvane"), VoiceBytes(organ));
 }
 
-TEST_F(StartupShutdown, TooShortWorkingVoiceIsReportedAndTheDefaultVoicePlays) {
+TEST_F(WindowLifecycle, TooShortWorkingVoiceIsReportedAndTheDefaultVoicePlays) {
   WriteFile("Orvane.orvset", std::string(50, '\x05'));
   Start();
   ASSERT_EQ(messages_.shown.size(), 1u);
@@ -101,7 +101,7 @@ TEST_F(StartupShutdown, TooShortWorkingVoiceIsReportedAndTheDefaultVoicePlays) {
   EXPECT_EQ(ReadFile("Orvane.orvset"), VoiceBytes(Voice::Default()));
 }
 
-TEST_F(StartupShutdown, ExitCommandSavesLikeAClose) {
+TEST_F(WindowLifecycle, ExitCommandSavesLikeAClose) {
   WriteFile("Orvane.ini", "[COMMON_SETTINGS]\nPRESSEDKEYCOLOR=255\n");
   Start();
   frame().OnCommand(32805);
