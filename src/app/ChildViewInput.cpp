@@ -82,6 +82,14 @@ void CChildView::focusOutEvent(QFocusEvent* event) {
   QWidget::focusOutEvent(event);
 }
 
+// Caps Lock may have changed in another window; the Shift keys were forgotten at focus loss.
+// A pedal found up stops what it held.
+void CChildView::focusInEvent(QFocusEvent* event) {
+  if (x11State_) modifiers_.capsLockOn = X11CapsLockOn().value_or(modifiers_.capsLockOn);
+  input_.ModifiersChanged(modifiers_);
+  QWidget::focusInEvent(event);
+}
+
 bool CChildView::focusNextPrevChild(bool /*next*/) {
   return false;  // Tab is a key like any other here
 }

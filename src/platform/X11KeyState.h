@@ -10,4 +10,7 @@ namespace orvane {
 // the release as a repeat; the server's key map tells a repeat (key still down) from a release.
 std::optional<bool> X11KeyIsDown(unsigned keycode);
 
+// Whether Caps Lock is on for the X server right now; none off X11 or without an answer.
+std::optional<bool> X11CapsLockOn();
+
 }  // namespace orvane
