@@ -106,15 +106,15 @@ void PerformanceInput::ReleaseAllKeys(const ModifierState& state) {
   }
   if (IsHeld(key::kSpace)) ReleaseHeld(key::kSpace, state);
 
+  // The view forgets the Shift keys with the focus: from here on they count as up.
   ModifierState shiftUp = state;
   shiftUp.leftShiftDown = false;
   shiftUp.rightShiftDown = false;
-  // Also when code 16 is not held: a second Shift still down may be what sustains.
-  if (IsHeld(key::kShift) || state.leftShiftDown || state.rightShiftDown) {
-    KeyReleased(key::kShift, shiftUp);
+  for (int pedalKey : {key::kShift, key::kCapsLock, key::kEnter}) {
+    if (IsHeld(pedalKey)) ReleaseHeld(pedalKey, shiftUp);
   }
-  if (IsHeld(key::kCapsLock)) ReleaseHeld(key::kCapsLock, shiftUp);
-  if (IsHeld(key::kEnter)) ReleaseHeld(key::kEnter, shiftUp);
+  // A Shift that was never taken (the second of two) may still have been sustaining.
+  SilenceIfPedalLifted(shiftUp);
 }
 
 void PerformanceInput::PlayKey(int keyCode) {

@@ -50,10 +50,10 @@ class PerformanceInput {
   //  1. the note keys, in ascending key code, with the pedal as `state` says: a Shift held or
   //     Caps Lock on keeps them sounding, exactly as if the player had let go of them first;
   //  2. the space bar: mouse play stops sustaining (mouse notes keep sounding as on any release);
-  //  3. both Shift keys, then Caps Lock, then Enter: each release silences everything, so
-  //     whatever a held Shift kept sounding stops; a Caps Lock latch that is on stays on and
-  //     keeps the notes released in step 1 sounding, as the latch does while the window has
-  //     the focus.
+  //  3. Shift, then Caps Lock, then Enter: each release silences everything, so whatever a
+  //     held Shift kept sounding stops (also when the Shift still down is the untaken second
+  //     one); a Caps Lock latch that is on stays on and keeps the notes released in step 1
+  //     sounding, as the latch does while the window has the focus.
   // `state` is the modifier state at the moment the focus went; the view forgets the Shift keys
   // it tracked afterwards (their releases will not reach it). Afterwards no key is held.
   void ReleaseAllKeys(const ModifierState& state);

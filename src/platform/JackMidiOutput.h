@@ -1,0 +1,45 @@
+#pragma once
+
+#include <jack/jack.h>
+#include <jack/ringbuffer.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace orvane {
+
+// A JACK MIDI output port of its own client. Messages go through a lock-free ring to the
+// process callback, which moves as many as the period's MIDI buffer takes and keeps the rest for
+// the next period, so a burst is delayed, never lost or reordered. When the ring is full the
+// sender waits a bounded time for the server; once the server is gone every send returns at once.
+class JackMidiOutput {
+ public:
+  // Opens client `clientName` with one output port "MIDI out" and connects it to `target` (a
+  // full JACK port name) unless that is empty. nullptr when there is no server or no such port.
+  static std::unique_ptr<JackMidiOutput> Open(const std::string& clientName,
+                                              const std::string& target);
+  ~JackMidiOutput();
+  JackMidiOutput(const JackMidiOutput&) = delete;
+  JackMidiOutput& operator=(const JackMidiOutput&) = delete;
+
+  // Queues one message of 1 to 3 bytes; false when it was dropped (server gone or stalled).
+  bool Send(const std::uint8_t* bytes, int length) noexcept;
+  bool ServerGone() const noexcept { return serverGone_.load(std::memory_order_acquire); }
+  std::string PortName() const;
+
+ private:
+  JackMidiOutput() = default;
+  static int Process(std::uint32_t frames, void* self);
+  static void Shutdown(void* self);
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* port_ = nullptr;
+  jack_ringbuffer_t* ring_ = nullptr;
+  std::atomic<bool> serverGone_{false};
+  bool stalled_ = false;
+  int connectedCycles_ = 0;  // process thread only
+};
+
+}  // namespace orvane

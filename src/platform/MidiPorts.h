@@ -1,0 +1,100 @@
+#pragma once
+
+#include <rtmidi/RtMidi.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "midi/MidiLayer.h"
+#include "platform/JackMidiOutput.h"
+#include "platform/MidiInputQueue.h"
+#include "platform/SoundingNotes.h"
+
+namespace orvane {
+
+// The client name under which the program's own ports appear; its own ports are left out of the
+// lists so that nobody wires the program to itself.
+inline constexpr const char* kMidiClientName = "Tellak Orvane";
+
+struct MidiPortInfo {
+  RtMidi::Api api = RtMidi::UNSPECIFIED;
+  std::string systemName;   // as RtMidi names it; used to find the port again when opening
+  std::string displayName;  // what the user sees
+};
+
+// The system's MIDI ports on every API that works here (ALSA sequencer and JACK on Linux). APIs
+// that are absent are skipped without a word on the terminal.
+class MidiPortCatalog {
+ public:
+  // Lists the ports once. Throws std::exception when a working API fails while listing.
+  MidiPortCatalog();
+
+  const std::vector<MidiPortInfo>& Outputs() const { return outputs_; }
+  const std::vector<MidiPortInfo>& Inputs() const { return inputs_; }
+
+  // The APIs that answered, in listing order.
+  static std::vector<RtMidi::Api> WorkingApis();
+
+ private:
+  std::vector<MidiPortInfo> outputs_;
+  std::vector<MidiPortInfo> inputs_;
+};
+
+// An open MIDI output port. Sends never allocate or lock; a port that has vanished ignores them.
+class MidiPortOutput {
+ public:
+  // nullptr when the port is gone or cannot be opened.
+  static std::unique_ptr<MidiPortOutput> Open(const MidiPortInfo& port);
+  ~MidiPortOutput();
+  MidiPortOutput(const MidiPortOutput&) = delete;
+  MidiPortOutput& operator=(const MidiPortOutput&) = delete;
+
+  // Sends a valid short message; invalid ones (a data byte above 127, no status) are dropped,
+  // because on the wire they would turn into different messages.
+  void Send(ShortMessage message) noexcept;
+  // Note-off for every note this program left sounding, then sustain off and All Notes Off on
+  // each of the 16 channels.
+  void Reset() noexcept;
+
+  const SoundingNotes& Sounding() const { return sounding_; }
+
+ private:
+  MidiPortOutput() = default;
+  bool Write(const std::uint8_t* bytes, int length) noexcept;
+  static void OnError(RtMidiError::Type type, const std::string& text, void* self);
+
+  // JACK ports get the program's own client (RtMidi's JACK output drops what does not fit into
+  // one period and spins forever once the server is gone); the other APIs go through RtMidi.
+  std::unique_ptr<JackMidiOutput> jack_;
+  std::unique_ptr<RtMidiOut> out_;
+  SoundingNotes sounding_;
+  bool lastWriteFailed_ = false;
+};
+
+// An open MIDI input port. Its callback, on RtMidi's thread (JACK's real-time thread under
+// JACK), only puts channel messages into the queue and wakes the consumer.
+class MidiPortInput {
+ public:
+  // nullptr when the port is gone or cannot be opened. `wake` is called on RtMidi's thread when
+  // the queue goes from drained to non-empty.
+  static std::unique_ptr<MidiPortInput> Open(const MidiPortInfo& port, MidiInputQueue& queue);
+  ~MidiPortInput();
+  MidiPortInput(const MidiPortInput&) = delete;
+  MidiPortInput& operator=(const MidiPortInput&) = delete;
+
+  void Start() noexcept { started_.store(true, std::memory_order_release); }
+  void Stop() noexcept { started_.store(false, std::memory_order_release); }
+
+ private:
+  MidiPortInput(std::unique_ptr<RtMidiIn> in, MidiInputQueue& queue)
+      : in_(std::move(in)), queue_(queue) {}
+  static void OnMessage(double timeStamp, std::vector<unsigned char>* message, void* self);
+
+  std::unique_ptr<RtMidiIn> in_;
+  MidiInputQueue& queue_;
+  std::atomic<bool> started_{false};
+};
+
+}  // namespace orvane

@@ -1,0 +1,106 @@
+#include "platform/SynthCore.h"
+
+#include <fluidsynth.h>
+
+#include <mutex>
+
+#include "platform/SoundFontLocator.h"
+
+namespace orvane {
+
+void QuietFluidSynthLog() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+      fluid_set_log_function(level, nullptr, nullptr);
+    }
+  });
+}
+
+std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
+  QuietFluidSynthLog();
+  std::unique_ptr<SynthCore> core(new SynthCore());
+  core->settings_ = new_fluid_settings();
+  if (core->settings_ == nullptr) return nullptr;
+  fluid_settings_setnum(core->settings_, "synth.sample-rate", options.sampleRate);
+  fluid_settings_setint(core->settings_, "synth.dynamic-sample-loading",
+                        options.dynamicSampleLoading ? 1 : 0);
+  // A keyboard with 16 layers and sustain easily holds a few hundred voices.
+  fluid_settings_setint(core->settings_, "synth.polyphony", 512);
+  fluid_settings_setnum(core->settings_, "synth.gain", 0.5);
+  core->synth_ = new_fluid_synth(core->settings_);
+  if (core->synth_ == nullptr) return nullptr;
+
+  std::vector<std::string> candidates;
+  if (!options.soundFont.empty()) {
+    candidates.push_back(options.soundFont);
+  } else {
+    candidates = SoundFontCandidates();
+  }
+  for (const std::string& path : candidates) {
+    if (fluid_is_soundfont(path.c_str()) == 0) continue;
+    if (fluid_synth_sfload(core->synth_, path.c_str(), 1) != FLUID_FAILED) {
+      core->soundFontPath_ = path;
+      return core;
+    }
+  }
+  return nullptr;
+}
+
+SynthCore::~SynthCore() {
+  if (synth_ != nullptr) delete_fluid_synth(synth_);
+  if (settings_ != nullptr) delete_fluid_settings(settings_);
+}
+
+void SynthCore::Send(ShortMessage message) noexcept {
+  const int status = StatusByte(message);
+  const int channel = status & 0x0F;
+  const int data1 = DataByte1(message);
+  const int data2 = DataByte2(message);
+  if (data1 > 127 || data2 > 127) return;
+  switch (status & 0xF0) {
+    case 0x80:
+      fluid_synth_noteoff(synth_, channel, data1);
+      break;
+    case 0x90:  // velocity 0 is a note-off; FluidSynth handles it so
+      fluid_synth_noteon(synth_, channel, data1, data2);
+      break;
+    case 0xA0:
+      fluid_synth_key_pressure(synth_, channel, data1, data2);
+      break;
+    case 0xB0:
+      fluid_synth_cc(synth_, channel, data1, data2);
+      break;
+    case 0xC0:
+      fluid_synth_program_change(synth_, channel, data1);
+      break;
+    case 0xD0:
+      fluid_synth_channel_pressure(synth_, channel, data1);
+      break;
+    case 0xE0:
+      fluid_synth_pitch_bend(synth_, channel, data1 | (data2 << 7));
+      break;
+    default:
+      break;
+  }
+}
+
+void SynthCore::AllNotesOff() noexcept {
+  // Sustained notes are released too, and the pedal is lifted so that new notes do not hang.
+  for (int channel = 0; channel < 16; ++channel) {
+    fluid_synth_cc(synth_, channel, 64, 0);
+    fluid_synth_all_notes_off(synth_, channel);
+  }
+}
+
+void SynthCore::Render(float* left, float* right, int frames) noexcept {
+  fluid_synth_write_float(synth_, frames, left, 0, 1, right, 0, 1);
+}
+
+double SynthCore::SampleRate() const {
+  double rate = 0.0;
+  fluid_settings_getnum(settings_, "synth.sample-rate", &rate);
+  return rate;
+}
+
+}  // namespace orvane

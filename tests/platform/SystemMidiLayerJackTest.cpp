@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "JackMidiPeers.h"
+#include "JackTestServer.h"
+#include "platform/SystemMidiLayer.h"
+
+namespace orvane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Bytes;
+using testing::BytesOf;
+
+std::vector<std::string> OutputNames(MidiLayer& midi) {
+  std::vector<std::string> names;
+  for (int i = 0; i < midi.OutputDeviceCount(); ++i) names.push_back(midi.OutputDeviceName(i));
+  return names;
+}
+
+std::vector<std::string> InputNames(MidiLayer& midi) {
+  std::vector<std::string> names;
+  for (int i = 0; i < midi.InputDeviceCount(); ++i) names.push_back(midi.InputDeviceName(i));
+  return names;
+}
+
+Bytes AsBytes(const std::vector<ShortMessage>& messages) {
+  Bytes bytes;
+  for (ShortMessage message : messages) bytes.push_back(BytesOf(message));
+  return bytes;
+}
+
+// Records what the layer delivers, as the window would.
+struct RecordingSink : MidiInputSink {
+  std::vector<ShortMessage> received;
+  void OnMidiInput(ShortMessage message) override { received.push_back(message); }
+};
+
+class SystemMidiLayerOnJack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Running()) << "jackd (dummy backend) did not start";
+    receiver_ = std::make_unique<testing::JackReceiver>("orvane-receiver");
+    sender_ = std::make_unique<testing::JackSender>("orvane-sender");
+    midi_ = std::make_unique<SystemMidiLayer>([this] { wake_.Wake(); },
+                                              SystemMidiLayer::Options{.builtInSynth = false});
+  }
+
+  int ReceiverOutput() { return testing::FindByName(OutputNames(*midi_), "orvane-receiver:in"); }
+  int SenderInput() { return testing::FindByName(InputNames(*midi_), "orvane-sender:MIDI out"); }
+
+  // Drains the layer on this thread as the user-interface thread does, until `count` messages
+  // reached the sink or no wake-up came for a while.
+  void Pump(const std::vector<ShortMessage>& delivered, std::size_t count) {
+    while (delivered.size() < count) {
+      if (!wake_.WaitForWake(3s)) return;
+      while (midi_->DeliverInput()) {
+      }
+    }
+  }
+
+  testing::JackTestServer server_;
+  std::unique_ptr<testing::JackReceiver> receiver_;
+  std::unique_ptr<testing::JackSender> sender_;
+  testing::WakeFlag wake_;
+  std::unique_ptr<SystemMidiLayer> midi_;
+};
+
+TEST_F(SystemMidiLayerOnJack, ListsOtherClientsPortsButNotItsOwn) {
+  const int output = ReceiverOutput();
+  ASSERT_GE(output, 0);
+  ASSERT_TRUE(midi_->OpenOutput(output));
+  RecordingSink sink;
+  ASSERT_TRUE(midi_->OpenInput(SenderInput(), sink));
+  // A second layer, as a second instance of the program would be: it sees the test's ports,
+  // never the ports the first one opened.
+  SystemMidiLayer other([] {}, {.builtInSynth = false});
+  for (const std::string& name : OutputNames(other))
+    EXPECT_EQ(name.find("Tellak Orvane"), std::string::npos);
+  for (const std::string& name : InputNames(other))
+    EXPECT_EQ(name.find("Tellak Orvane"), std::string::npos);
+  EXPECT_GE(testing::FindByName(OutputNames(other), "orvane-receiver:in"), 0);
+  EXPECT_GE(testing::FindByName(InputNames(other), "orvane-sender:MIDI out"), 0);
+  // Without the built-in synthesizer the default output is the first port, by its name.
+  EXPECT_EQ(other.OutputDeviceName(kDefaultOutput), "Default (" + OutputNames(other)[0] + ")");
+}
+
+TEST_F(SystemMidiLayerOnJack, SendsTheExactBytesInOrderAndDropsMalformedMessages) {
+  ASSERT_TRUE(midi_->OpenOutput(ReceiverOutput()));
+  const std::vector<ShortMessage> sent = {
+      PackShortMessage(0xC0, 19, 0),   PackShortMessage(0xB0, 7, 100),
+      PackShortMessage(0x90, 60, 127), PackShortMessage(0x99, 36, 127),
+      PackShortMessage(0xE2, 0, 64),   PackShortMessage(0xD5, 33, 0),
+      PackShortMessage(0x80, 60, 0),   PackShortMessage(0x89, 36, 0)};
+  for (ShortMessage message : sent) {
+    midi_->SendShortMessage(message);
+    midi_->SendShortMessage(PackShortMessage(0x90, 130, 127));  // would read as 90 82 7F
+  }
+  EXPECT_EQ(receiver_->WaitFor(sent.size()), AsBytes(sent));
+  EXPECT_EQ(receiver_->Settle().size(), sent.size());
+}
+
+TEST_F(SystemMidiLayerOnJack, ResetReleasesTheNotesLeftSoundingThenLiftsPedalAndSilences) {
+  ASSERT_TRUE(midi_->OpenOutput(ReceiverOutput()));
+  const std::vector<ShortMessage> played = {
+      PackShortMessage(0x90, 60, 127), PackShortMessage(0x90, 64, 127),
+      PackShortMessage(0x99, 36, 127), PackShortMessage(0x80, 64, 0),
+      PackShortMessage(0x92, 70, 127), PackShortMessage(0x92, 70, 0)};
+  for (ShortMessage message : played) midi_->SendShortMessage(message);
+  midi_->ResetOutput();
+  std::vector<ShortMessage> expected = played;
+  expected.push_back(PackShortMessage(0x80, 60, 0));
+  expected.push_back(PackShortMessage(0x89, 36, 0));
+  std::vector<ShortMessage> controllers;
+  for (std::uint8_t channel = 0; channel < 16; ++channel) {
+    controllers.push_back(PackShortMessage(0xB0 | channel, 64, 0));
+    controllers.push_back(PackShortMessage(0xB0 | channel, 123, 0));
+  }
+  expected.insert(expected.end(), controllers.begin(), controllers.end());
+  // A second reset has no notes left to release.
+  midi_->ResetOutput();
+  expected.insert(expected.end(), controllers.begin(), controllers.end());
+  EXPECT_EQ(receiver_->WaitFor(expected.size()), AsBytes(expected));
+
+  // Notes left on one port are not released on the next one: the bookkeeping is per open port.
+  midi_->SendShortMessage(PackShortMessage(0x90, 61, 127));
+  ASSERT_TRUE(midi_->OpenOutput(ReceiverOutput()));
+  midi_->ResetOutput();
+  expected.push_back(PackShortMessage(0x90, 61, 127));
+  expected.insert(expected.end(), controllers.begin(), controllers.end());
+  const Bytes got = receiver_->WaitFor(expected.size());
+  ASSERT_EQ(got.size(), expected.size());
+  EXPECT_EQ(got, AsBytes(expected));
+}
+
+TEST_F(SystemMidiLayerOnJack, InputDeliversChannelMessagesOnlyAfterStartAndOnlyThem) {
+  RecordingSink sink;
+  ASSERT_TRUE(midi_->OpenInput(SenderInput(), sink));
+  sender_->Send({0x90, 1, 1});  // before StartInput: never delivered
+  receiver_->Settle();
+  midi_->StartInput();
+  sender_->Send({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7});  // sysex
+  sender_->Send({0x90, 60, 100});
+  sender_->Send({0xF8});  // clock
+  sender_->Send({0xFE});  // active sensing
+  sender_->Send({0xB0, 7, 90});
+  sender_->Send({0xFA});  // start
+  sender_->Send({0xC3, 5});
+  sender_->Send({0x80, 60, 0});
+  Pump(sink.received, 4);
+  receiver_->Settle();
+  while (midi_->DeliverInput()) {
+  }
+  EXPECT_EQ(sink.received, (std::vector<ShortMessage>{
+                               PackShortMessage(0x90, 60, 100), PackShortMessage(0xB0, 7, 90),
+                               PackShortMessage(0xC3, 5, 0), PackShortMessage(0x80, 60, 0)}));
+  midi_->StopInput();
+  sender_->Send({0x90, 2, 2});
+  receiver_->Settle();
+  while (midi_->DeliverInput()) {
+  }
+  EXPECT_EQ(sink.received.size(), 4u);
+  midi_->CloseInput();
+}
+
+// A hardware keyboard's flood, passed through to an output as the program does: all of it comes
+// out, in order.
+TEST_F(SystemMidiLayerOnJack, FloodOfTenThousandMessagesPassesThroughCompleteAndInOrder) {
+  constexpr int kCount = 10000;
+  ASSERT_TRUE(midi_->OpenOutput(ReceiverOutput()));
+  struct Forward : MidiInputSink {
+    MidiLayer* out = nullptr;
+    std::vector<ShortMessage> received;
+    void OnMidiInput(ShortMessage message) override {
+      received.push_back(message);
+      out->SendShortMessage(message);
+    }
+  } sink;
+  sink.out = midi_.get();
+  ASSERT_TRUE(midi_->OpenInput(SenderInput(), sink));
+  midi_->StartInput();
+  std::vector<ShortMessage> sent;
+  std::thread keyboard([&] {
+    for (int i = 0; i < kCount; ++i) {
+      const auto status = static_cast<std::uint8_t>((i % 2 == 0 ? 0x90 : 0x80) | (i / 2 % 16));
+      sender_->Send(
+          {status, static_cast<std::uint8_t>(i % 128), static_cast<std::uint8_t>(i / 128)});
+    }
+  });
+  for (int i = 0; i < kCount; ++i) {
+    sent.push_back(
+        PackShortMessage(static_cast<std::uint8_t>((i % 2 == 0 ? 0x90 : 0x80) | (i / 2 % 16)),
+                         static_cast<std::uint8_t>(i % 128), static_cast<std::uint8_t>(i / 128)));
+  }
+  Pump(sink.received, kCount);
+  keyboard.join();
+  EXPECT_EQ(sink.received, sent);
+  EXPECT_EQ(midi_->DroppedInput(), 0u);
+  const Bytes out = receiver_->WaitFor(kCount);
+  ASSERT_EQ(out.size(), sent.size());
+  EXPECT_EQ(out, AsBytes(sent));
+}
+
+TEST_F(SystemMidiLayerOnJack, ServerThatVanishesLeavesSendsResetsAndClosesHarmless) {
+  ASSERT_TRUE(midi_->OpenOutput(ReceiverOutput()));
+  RecordingSink sink;
+  ASSERT_TRUE(midi_->OpenInput(SenderInput(), sink));
+  midi_->StartInput();
+  midi_->SendShortMessage(PackShortMessage(0x90, 60, 127));
+  receiver_->WaitFor(1);
+  receiver_.reset();
+  sender_.reset();
+  server_.Stop();
+  for (int i = 0; i < 5000; ++i)
+    midi_->SendShortMessage(PackShortMessage(0x90, static_cast<std::uint8_t>(i % 128), 127));
+  midi_->ResetOutput();
+  midi_->StopInput();
+  midi_->CloseInput();
+  midi_->CloseOutput();
+  EXPECT_FALSE(midi_->OpenOutput(0));
+  while (midi_->DeliverInput()) {
+  }
+  EXPECT_TRUE(sink.received.empty());
+}
+
+}  // namespace
+}  // namespace orvane
