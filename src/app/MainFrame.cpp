@@ -1,11 +1,13 @@
 #include "app/MainFrame.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMenuBar>
 #include <QScreen>
-#include <QTimer>
+#include <QWindow>
 
 #include "resources/CommandIds.h"
 #include "resources/Menu.h"
@@ -64,38 +66,41 @@ void CMainFrame::ApplyOuterMinimum() {
 void CMainFrame::Place() {
   const std::array<int, 4>& saved = view_.savedWindowRect;
   const bool hasSaved = saved[0] != 0 || saved[1] != 0 || saved[2] != 0 || saved[3] != 0;
-  const QSize margins = FrameMargins();
-  ApplyOuterMinimum();
   if (hasSaved) {
     // Used as stored, on a screen or not; the minimum size still applies.
-    move(saved[0], saved[1]);
-    resize(std::max(saved[2] - saved[0], minTrackWidth) - margins.width(),
-           std::max(saved[3] - saved[1], minTrackHeight) - margins.height());
-    return;
+    placedOuter_ = QRect(saved[0], saved[1], std::max(saved[2] - saved[0], minTrackWidth),
+                         std::max(saved[3] - saved[1], minTrackHeight));
+  } else {
+    placedOuter_ = QRect(0, 0, minTrackWidth, minTrackHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      placedOuter_.moveCenter(screen->availableGeometry().center());
+    }
   }
-  resize(minTrackWidth - margins.width(), minTrackHeight - margins.height());
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(minTrackWidth / 2, minTrackHeight / 2));
-  }
+  ApplyPlacement();
 }
 
-// The window manager's frame is known only once the window is shown: correct the size so the
-// outer rectangle is the one placed.
+// Qt sizes the inside of the frame and places its outside; the window manager's frame is known
+// only once the window is on the screen, so the placement is applied again at the first expose.
+void CMainFrame::ApplyPlacement() {
+  const QSize margins = FrameMargins();
+  ApplyOuterMinimum();
+  resize(placedOuter_.size() - margins);
+  move(placedOuter_.topLeft());
+}
+
 void CMainFrame::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (placementFixed_) return;
-  placementFixed_ = true;
-  QTimer::singleShot(0, this, [this] {
-    const QSize margins = FrameMargins();
-    if (margins.isNull()) return;
-    const QPoint topLeft = frameGeometry().topLeft();
-    const QSize outer = size();  // placed as the outer size while the margins were unknown
-    ApplyOuterMinimum();
-    resize(std::max(outer.width(), minTrackWidth) - margins.width(),
-           std::max(outer.height(), minTrackHeight) - margins.height());
-    move(topLeft);
-  });
+  if (placementChecked_ || windowHandle() == nullptr) return;
+  placementChecked_ = true;
+  windowHandle()->installEventFilter(this);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && isVisible()) {
+    windowHandle()->removeEventFilter(this);
+    if (!FrameMargins().isNull() && frameGeometry() != placedOuter_) ApplyPlacement();
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -37,15 +37,18 @@ class CMainFrame : public QMainWindow {
   void focusInEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Place();
+  void ApplyPlacement();
   void ApplyOuterMinimum();
   QSize FrameMargins() const;
 
   std::function<bool(int)> appCommands_;
   CChildView view_;
-  bool placementFixed_ = false;
+  QRect placedOuter_;  // the outer rectangle the window was placed at
+  bool placementChecked_ = false;
 };
 
 }  // namespace orvane
