@@ -1,0 +1,152 @@
+// The view's keyboard and mouse events: each becomes a key code, a hit test or a command of the
+// playing logic, which decides what sounds and what is drawn.
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "app/ChildView.h"
+#include "platform/NativeKeyMap.h"
+#include "platform/X11KeyState.h"
+
+namespace orvane {
+namespace {
+
+constexpr int kShiftCode = 16;
+constexpr int kCapsLockCode = 20;
+constexpr quint32 kX11LockMask = 0x2;
+
+IntPoint ToIntPoint(QPoint point) {
+  return IntPoint{point.x(), point.y()};
+}
+
+}  // namespace
+
+// Keys map by their position: the native scan code names the US-layout key there, so the rows
+// play alike on every layout. Synthetic events without one fall back to the Qt key.
+MappedKey CChildView::KeyOf(const QKeyEvent& event) const {
+  return VirtualKeyOfEvent(event.nativeScanCode(), event.key());
+}
+
+// Keeps the sustain-relevant key state as of this event: Shift sides by native code, Caps Lock
+// from the X11 event state (the state before the event) or tracked from its presses.
+void CChildView::TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed) {
+  const int keyCode = key.virtualKey;
+  if (keyCode == kShiftCode) {
+    if (key.side == KeySide::Right) {
+      modifiers_.rightShiftDown = pressed;
+    } else {
+      modifiers_.leftShiftDown = pressed;
+    }
+  }
+  if (keyCode == kCapsLockCode) {
+    // The latch flips at the press; its release reports what the press made of it.
+    if (pressed) {
+      modifiers_.capsLockOn =
+          x11State_ ? (event.nativeModifiers() & kX11LockMask) == 0 : !modifiers_.capsLockOn;
+    }
+  } else if (x11State_) {
+    modifiers_.capsLockOn = (event.nativeModifiers() & kX11LockMask) != 0;
+  }
+}
+
+void CChildView::keyPressEvent(QKeyEvent* event) {
+  // Alt+F4 is the platform's close key; without a window manager to take it, it arrives here.
+  if (event->key() == Qt::Key_F4 && event->modifiers() == Qt::AltModifier) {
+    window()->close();
+    return;
+  }
+  const MappedKey key = KeyOf(*event);
+  if (key.virtualKey == 0) return;
+  TrackModifiers(*event, key, true);
+  input_.KeyPressed(key.virtualKey, modifiers_);
+}
+
+void CChildView::keyReleaseEvent(QKeyEvent* event) {
+  // X11 sends a release before every repeated press; taking it would stop a held note. Qt marks
+  // most of them; a release of a key the server still holds down is one it missed.
+  if (event->isAutoRepeat()) return;
+  if (x11State_ && X11KeyIsDown(event->nativeScanCode()).value_or(false)) return;
+  const MappedKey key = KeyOf(*event);
+  if (key.virtualKey == 0) return;
+  TrackModifiers(*event, key, false);
+  input_.KeyReleased(key.virtualKey, modifiers_);
+}
+
+// Keys released while another window has the focus never reach the view; releasing them when
+// the focus goes keeps notes from hanging.
+void CChildView::focusOutEvent(QFocusEvent* event) {
+  input_.ReleaseAllKeys(modifiers_);
+  // Their releases will not reach the view either.
+  modifiers_.leftShiftDown = false;
+  modifiers_.rightShiftDown = false;
+  QWidget::focusOutEvent(event);
+}
+
+// Caps Lock may have changed in another window; the Shift keys were forgotten at focus loss.
+// A pedal found up stops what it held.
+void CChildView::focusInEvent(QFocusEvent* event) {
+  if (x11State_) modifiers_.capsLockOn = X11CapsLockOn().value_or(modifiers_.capsLockOn);
+  input_.ModifiersChanged(modifiers_);
+  QWidget::focusInEvent(event);
+}
+
+bool CChildView::focusNextPrevChild(bool /*next*/) {
+  return false;  // Tab is a key like any other here
+}
+
+void CChildView::PressAt(QPoint point) {
+  if (input_.keyboardType() == KeyboardType::Accordion) {
+    const std::optional<int> button =
+        AccordionButtonAt(ToIntPoint(point), ClientRect{0, 0, width(), height()});
+    if (!button) return;
+    input_.AccordionButtonClicked(*button);
+  } else {
+    const std::optional<int> key = painter_.piano().PianoKeyAt(ToIntPoint(point));
+    if (!key) return;
+    input_.PianoKeyClicked(*key);
+  }
+  setCursor(Qt::PointingHandCursor);
+}
+
+void CChildView::HoverAt(QPoint point) {
+  bool overKey = false;
+  if (input_.keyboardType() == KeyboardType::Accordion) {
+    overKey = AccordionButtonAt(ToIntPoint(point), ClientRect{0, 0, width(), height()}).has_value();
+  } else {
+    overKey = painter_.piano().PianoKeyAt(ToIntPoint(point)).has_value();
+  }
+  setCursor(overKey ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void CChildView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    PressAt(event->position().toPoint());
+  } else if (event->button() == Qt::RightButton) {
+    input_.MuteAll();
+  }
+}
+
+// The second press of a quick pair arrives as a double-click; it plays like a press unless a
+// layout switch still awaits its paint.
+void CChildView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    if (!input_.layoutSwitchPending()) PressAt(event->position().toPoint());
+  } else if (event->button() == Qt::RightButton) {
+    input_.MuteAll();
+  }
+}
+
+void CChildView::mouseReleaseEvent(QMouseEvent* event) {
+  const bool hoverButton = event->button() == Qt::LeftButton || event->button() == Qt::RightButton;
+  if (hoverButton && !input_.layoutSwitchPending()) HoverAt(event->position().toPoint());
+}
+
+void CChildView::mouseMoveEvent(QMouseEvent* event) {
+  if (input_.layoutSwitchPending()) {
+    setCursor(Qt::ArrowCursor);
+    return;
+  }
+  HoverAt(event->position().toPoint());
+}
+
+}  // namespace orvane

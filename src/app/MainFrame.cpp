@@ -1,0 +1,126 @@
+#include "app/MainFrame.h"
+
+#include <algorithm>
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
+
+#include "resources/CommandIds.h"
+#include "resources/Menu.h"
+#include "resources/Texts.h"
+
+namespace orvane {
+
+CMainFrame::CMainFrame(const AppServices& services, std::function<bool(int)> appCommands)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
+      appCommands_(std::move(appCommands)),
+      view_(services, this) {
+  setObjectName("mainFrame");
+  setAttribute(Qt::WA_DeleteOnClose);
+  setCentralWidget(&view_);
+  setFocusProxy(&view_);
+}
+
+CMainFrame::~CMainFrame() {
+  // The view is a member: take it out of the widget tree before QObject would delete it.
+  takeCentralWidget();
+  view_.setParent(nullptr);
+}
+
+void CMainFrame::Create(const std::vector<std::string>& arguments) {
+  const auto dispatch = [this](int command) { OnCommand(command); };
+  const BuiltMenu menu = BuildMainMenu(*menuBar(), dispatch);
+  BuildAccelerators(*this, dispatch);
+  setWindowTitle(
+      QString::fromUtf8(texts::kAppTitle.data(), static_cast<qsizetype>(texts::kAppTitle.size())));
+  setWindowIcon(QIcon(":/orvane/orvane.png"));
+  view_.OnCreate(arguments, menu.keyboardSettings);
+  Place();
+}
+
+void CMainFrame::OnCommand(int command) {
+  if (view_.OnCommand(command)) return;
+  if (command == cmd::kExit) {
+    close();
+    return;
+  }
+  if (appCommands_) appCommands_(command);
+}
+
+QSize CMainFrame::FrameMargins() const {
+  return frameGeometry().size() - geometry().size();
+}
+
+// The limits are for the outer window; Qt's minimum size is for the inside of the frame.
+void CMainFrame::ApplyOuterMinimum() {
+  const QSize margins = FrameMargins();
+  setMinimumSize(minTrackWidth - margins.width(), minTrackHeight - margins.height());
+}
+
+void CMainFrame::Place() {
+  const std::array<int, 4>& saved = view_.savedWindowRect;
+  const bool hasSaved = saved[0] != 0 || saved[1] != 0 || saved[2] != 0 || saved[3] != 0;
+  if (hasSaved) {
+    // Used as stored, on a screen or not; the minimum size still applies.
+    placedOuter_ = QRect(saved[0], saved[1], std::max(saved[2] - saved[0], minTrackWidth),
+                         std::max(saved[3] - saved[1], minTrackHeight));
+  } else {
+    placedOuter_ = QRect(0, 0, minTrackWidth, minTrackHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      placedOuter_.moveCenter(screen->availableGeometry().center());
+    }
+  }
+  ApplyPlacement();
+}
+
+// Qt sizes the inside of the frame and places its outside; the window manager's frame is known
+// only once the window is on the screen, so the placement is applied again at the first expose.
+void CMainFrame::ApplyPlacement() {
+  const QSize margins = FrameMargins();
+  ApplyOuterMinimum();
+  resize(placedOuter_.size() - margins);
+  move(placedOuter_.topLeft());
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (placementChecked_ || windowHandle() == nullptr) return;
+  placementChecked_ = true;
+  windowHandle()->installEventFilter(this);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && isVisible()) {
+    windowHandle()->removeEventFilter(this);
+    if (!FrameMargins().isNull() && frameGeometry() != placedOuter_) ApplyPlacement();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  const QRect outer = frameGeometry();
+  view_.savedWindowRect = {outer.left(), outer.top(), outer.left() + outer.width(),
+                           outer.top() + outer.height()};
+  view_.OnDestroy();
+  event->accept();
+}
+
+void CMainFrame::focusInEvent(QFocusEvent* event) {
+  QMainWindow::focusInEvent(event);
+  view_.setFocus(Qt::OtherFocusReason);
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    view_.setFocus(Qt::ActiveWindowFocusReason);
+  }
+}
+
+}  // namespace orvane

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QMainWindow>
+
+#include "app/ChildView.h"
+
+namespace orvane {
+
+// The main window: the menu, the accelerator keys, the remembered position and minimum size,
+// and the one client view that does everything else.
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Constructing the frame constructs the view (tone generator first). `appCommands` carries
+  // out the application's commands, offered after the view's.
+  CMainFrame(const AppServices& services, std::function<bool(int)> appCommands);
+  ~CMainFrame() override;
+
+  // Loads menu, accelerators, title and icon, runs the view's creation step and places the
+  // window at its saved rectangle, or at its minimum size centred on the screen.
+  void Create(const std::vector<std::string>& arguments);
+  // Routes a command: the view first, then the frame (which has none), then the application.
+  void OnCommand(int command);
+
+  CChildView& view() { return view_; }
+
+  static constexpr int minTrackWidth = 722;
+  static constexpr int minTrackHeight = 150;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Place();
+  void ApplyPlacement();
+  void ApplyOuterMinimum();
+  QSize FrameMargins() const;
+
+  std::function<bool(int)> appCommands_;
+  CChildView view_;
+  QRect placedOuter_;  // the outer rectangle the window was placed at
+  bool placementChecked_ = false;
+};
+
+}  // namespace orvane

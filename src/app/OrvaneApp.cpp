@@ -1,0 +1,64 @@
+#include "app/OrvaneApp.h"
+
+#include "app/AboutDlg.h"
+#include "app/SessionEnd.h"
+#include "platform/DesktopServices.h"
+#include "platform/UserMessages.h"
+#include "resources/CommandIds.h"
+#include "resources/Texts.h"
+
+namespace orvane {
+
+COrvaneApp::COrvaneApp(const AppServices& services, std::vector<std::string> arguments)
+    : services_(services), arguments_(std::move(arguments)) {}
+
+COrvaneApp::~COrvaneApp() {
+  delete frame_.data();  // a frame still open is closed without saving: only a close saves
+}
+
+bool COrvaneApp::InitInstance() {
+  frame_ = new CMainFrame(services_, [this](int command) { return OnCommand(command); });
+  frame_->Create(arguments_);
+  frame_->show();
+  frame_->view().setFocus(Qt::ActiveWindowFocusReason);
+  return true;
+}
+
+void COrvaneApp::CloseOnSessionEnd() {
+  sessionEnd_ = std::make_unique<SessionEnd>([this] { CloseMainWindow(); });
+}
+
+void COrvaneApp::CloseMainWindow() {
+  if (frame_ != nullptr) frame_->close();
+}
+
+bool COrvaneApp::OnCommand(int command) {
+  switch (command) {
+    case cmd::kHelp:
+      OnHelp();
+      return true;
+    case cmd::kAbout:
+      OnAbout();
+      return true;
+    case cmd::kProductPage:
+      services_.desktop.OpenUrl(std::string(texts::kProductPage));
+      return true;
+    case cmd::kMakerPage:
+      services_.desktop.OpenUrl(std::string(texts::kMakerStartPage));
+      return true;
+    default:
+      return false;  // the edit and pane commands have no handler: their keys do nothing
+  }
+}
+
+void COrvaneApp::OnHelp() {
+  if (frame_ != nullptr) frame_->view().toneGen().Reset();
+  services_.messages.ShowMessage(texts::kHelpText, texts::kHelpCaption, MessageIcon::None);
+}
+
+void COrvaneApp::OnAbout() {
+  CAboutDlg about(services_.desktop, frame_);
+  services_.desktop.RunModal(about);
+}
+
+}  // namespace orvane

@@ -1,0 +1,55 @@
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QIcon>
+
+#include "app/OrvaneApp.h"
+#include "config/IniFile.h"
+#include "platform/DesktopServices.h"
+#include "platform/QtMidiInputBridge.h"
+#include "platform/QtUserMessages.h"
+#include "platform/SystemMidiLayer.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Tellak Orvane");
+  QApplication::setDesktopFileName("orvane");
+  QApplication::setWindowIcon(QIcon(":/orvane/orvane.png"));
+
+  std::vector<std::string> arguments;
+  for (const QString& argument : QApplication::arguments()) {
+    arguments.push_back(argument.toStdString());
+  }
+
+  // ORVANE_SETTINGS_DIR names the directory of the settings and voice files (tests, several
+  // set-ups side by side); otherwise they live beside the executable or in the user's config.
+  orvane::CIniFile::SetExecutableDirectory(QApplication::applicationDirPath().toStdString());
+  std::optional<orvane::CIniFile> chosenIni;
+  if (const char* directory = std::getenv("ORVANE_SETTINGS_DIR"); directory && *directory) {
+    chosenIni.emplace(std::string(directory));
+  }
+  orvane::CIniFile& iniFile = chosenIni ? *chosenIni : orvane::CIniFile::Instance();
+
+  orvane::QtUserMessages messages;
+  orvane::QtDesktopServices desktop;
+  // The bridge brings MIDI input to this thread; it outlives the layer that wakes it.
+  orvane::QtMidiInputBridge bridge;
+  std::unique_ptr<orvane::SystemMidiLayer> midi;
+  try {
+    midi = bridge.CreateMidiLayer();
+  } catch (const std::exception& error) {
+    // The MIDI system itself failed while listing its ports: nothing can sound.
+    messages.ShowMessage(error.what(), "Error!", orvane::MessageIcon::Warning);
+    return 1;
+  }
+  orvane::COrvaneApp app(orvane::AppServices{*midi, messages, desktop, iniFile},
+                         std::move(arguments));
+  app.CloseOnSessionEnd();
+  app.InitInstance();
+  return QApplication::exec();
+}

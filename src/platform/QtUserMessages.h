@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/UserMessages.h"
+
+namespace orvane {
+
+// Message boxes with QMessageBox (no owner window, application modal) and the immediate exit.
+class QtUserMessages : public UserMessages {
+ public:
+  void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
+  // Flushes the standard streams and ends the process without running destructors, so nothing
+  // is saved on the way out.
+  [[noreturn]] void EndProcess(int status) override;
+};
+
+}  // namespace orvane

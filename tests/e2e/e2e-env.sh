@@ -1,0 +1,53 @@
+# Shared by the end-to-end test and the measurements: a private X server (Xvfb) and JACK server
+# (dummy driver), stopped with every other process listed in `pids` when the script ends.
+# Sourcing scripts set `work` uses for logs; exit 77 means a tool is missing (skipped).
+
+for tool in Xvfb jackd jack_lsp xdotool xdpyinfo; do
+  command -v "$tool" >/dev/null || { echo "e2e: $tool missing, skipped"; exit 77; }
+done
+
+work=$(mktemp -d /tmp/orvane-e2e.XXXXXX)
+pids=()
+cleanup() {
+  # Stop every process this test started, newest first, then remove its files.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null && { timeout 5 tail --pid="${pids[i]}" -f /dev/null || kill -9 "${pids[i]}" 2>/dev/null; }
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "e2e FAILED: $*"
+  for log in "$work"/*.log; do echo "--- $log"; tail -n 20 "$log"; done
+  exit 1
+}
+
+# Waits until a command succeeds, up to $1 tenths of a second.
+wait_for() {
+  local tenths=$1
+  shift
+  for ((t = 0; t < tenths; t++)); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# --- X server on a free display ---
+for n in $(seq 91 140); do
+  [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] || { display=:$n; break; }
+done
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+wait_for 100 xdpyinfo || fail "Xvfb did not start"
+xset r on 2>/dev/null || true  # auto-repeat on: holding a key must still play once
+
+# --- JACK server of our own ---
+export JACK_DEFAULT_SERVER=orvane-e2e-$$
+export JACK_NO_START_SERVER=1
+jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 64 >"$work/jackd.log" 2>&1 &
+pids+=($!)
+wait_for 100 jack_lsp || fail "jackd did not start"
+
