@@ -10,6 +10,7 @@
 
 #include "app/OrvaneApp.h"
 #include "config/IniFile.h"
+#include "midi/DeviceMessages.h"
 #include "platform/DesktopServices.h"
 #include "platform/QtMidiInputBridge.h"
 #include "platform/QtUserMessages.h"
@@ -42,9 +43,10 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<orvane::SystemMidiLayer> midi;
   try {
     midi = bridge.CreateMidiLayer();
-  } catch (const std::exception& error) {
+  } catch (const std::exception&) {
     // The MIDI system itself failed while listing its ports: nothing can sound.
-    messages.ShowMessage(error.what(), "Error!", orvane::MessageIcon::Warning);
+    namespace text = orvane::device_messages;
+    messages.ShowMessage(text::kDevicesFailed, text::kErrorCaption, orvane::MessageIcon::Warning);
     return 1;
   }
   orvane::COrvaneApp app(orvane::AppServices{*midi, messages, desktop, iniFile},

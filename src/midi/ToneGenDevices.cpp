@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "config/IniFile.h"
+#include "midi/DeviceMessages.h"
 #include "midi/MidiBytes.h"
 #include "midi/ToneGen.h"
 #include "platform/UserMessages.h"
@@ -16,21 +17,8 @@ using midi::kChannelVolume;
 using midi::kControlChange;
 using midi::kMaxDataByte;
 using midi::kProgramChange;
+using namespace device_messages;
 
-constexpr std::string_view kErrorCaption = "Error!";
-constexpr std::string_view kNoOutputs =
-    "No MIDI output devices! It can mean no installed sound device in this PC. Program will be "
-    "closed.";
-constexpr std::string_view kOutputOpenFailed =
-    "Error in MIDI OUT OPEN function! Program will be closed.";
-constexpr std::string_view kDevicesFailed =
-    "Error in MIDI IN/OUT devices or functions! Program will be closed.";
-constexpr std::string_view kNoInputs =
-    "No MIDI input devices! If you use motherboard game port as MIDI port then enable On Board "
-    "Midi I/O in Setup BIOS Utility";
-constexpr std::string_view kInputOpenFailed = "Error in MIDI IN OPEN function!";
-constexpr std::string_view kNoWindow = "hOrvaneWnd == NULL in CToneGen::ChangeMidiInDev!";
-constexpr std::string_view kNoWindowCaption = "Error in CToneGen::ChangeMidiInDev!";
 constexpr int kFailureStatus = 1;
 
 constexpr std::string_view kSection = "COMMON_SETTINGS";
