@@ -23,7 +23,7 @@ std::string SystemMidiLayer::OutputDeviceName(int device) {
     if (SystemPortCount() > 0) return "Default (" + catalog_.Outputs()[0].displayName + ")";
     return "No MIDI output";
   }
-  if (device == SynthNumber()) {
+  if (IsSynth(device)) {
     return "FluidSynth (" + std::filesystem::path(synth_->SoundFontPath()).filename().string() +
            ")";
   }
@@ -33,8 +33,8 @@ std::string SystemMidiLayer::OutputDeviceName(int device) {
 
 bool SystemMidiLayer::OpenOutput(int device) {
   CloseOutput();
-  if (device == kDefaultOutput) device = synth_ ? SynthNumber() : 0;
-  if (device == SynthNumber()) {
+  if (device == kDefaultOutput) device = synth_ ? SystemPortCount() : 0;
+  if (IsSynth(device)) {
     target_ = Target::Synth;
     return true;
   }

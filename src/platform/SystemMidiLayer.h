@@ -60,7 +60,8 @@ class SystemMidiLayer final : public MidiLayer {
  private:
   enum class Target { None, Synth, Port };
   int SystemPortCount() const { return static_cast<int>(catalog_.Outputs().size()); }
-  int SynthNumber() const { return synth_ ? SystemPortCount() : -2; }
+  // The built-in synthesizer's own number, p; no number is it when it could not start.
+  bool IsSynth(int device) const { return synth_ != nullptr && device == SystemPortCount(); }
 
   std::unique_ptr<BuiltInSynth> synth_;
   MidiPortCatalog catalog_;

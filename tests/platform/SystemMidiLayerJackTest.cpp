@@ -89,6 +89,19 @@ TEST_F(SystemMidiLayerOnJack, ListsOtherClientsPortsButNotItsOwn) {
   EXPECT_EQ(other.OutputDeviceName(kDefaultOutput), "Default (" + OutputNames(other)[0] + ")");
 }
 
+// Without the built-in synthesizer no number past the ports, and no negative number other than
+// the default output, is a device: opening one fails and the layer stays closed.
+TEST_F(SystemMidiLayerOnJack, NumbersThatNameNoDeviceOpenNothing) {
+  const int count = midi_->OutputDeviceCount();
+  ASSERT_GT(count, 0);
+  for (int device : {-2, count, count + 1}) {
+    EXPECT_FALSE(midi_->OpenOutput(device)) << device;
+    EXPECT_EQ(midi_->OutputDeviceName(device), "") << device;
+    midi_->SendShortMessage(PackShortMessage(0x90, 60, 127));
+    midi_->ResetOutput();
+  }
+}
+
 TEST_F(SystemMidiLayerOnJack, SendsTheExactBytesInOrderAndDropsMalformedMessages) {
   ASSERT_TRUE(midi_->OpenOutput(ReceiverOutput()));
   const std::vector<ShortMessage> sent = {
