@@ -55,12 +55,12 @@ VoiceFiles::VoiceFiles(std::string workingVoicePath, std::string tempVoicePath, 
 
 bool VoiceFiles::WriteVoiceFile(const std::string& path) {
   bank_.voice = toneGen_.voice;
-  VoiceArchive archive;
-  bank_.Serialize(archive);
-  if (!ReplaceFileAtomically(PathFromUtf8(path),
-                             std::string_view(reinterpret_cast<const char*>(archive.Bytes().data()),
-                                              archive.Bytes().size())))
+  const auto bytes = bank_.Store();
+  if (!ReplaceFileAtomically(
+          PathFromUtf8(path),
+          std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
     return false;
+  }
   ApplyTitleRule(path);
   return true;
 }
@@ -80,8 +80,7 @@ VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
   in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
   const auto count = static_cast<std::size_t>(in.gcount());
   try {
-    VoiceArchive archive(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), count));
-    bank_.Serialize(archive);
+    bank_.Load(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), count));
   } catch (const VoiceFileEndOfFile& endOfFile) {
     messages_.ShowMessage(endOfFile.what(), kMessageCaption, MessageIcon::Stop);
     return VoiceReadResult::TooShort;
