@@ -67,10 +67,6 @@ JackMidiOutput::~JackMidiOutput() {
   if (ring_ != nullptr) jack_ringbuffer_free(ring_);
 }
 
-std::string JackMidiOutput::PortName() const {
-  return jack_port_name(port_);
-}
-
 int JackMidiOutput::Process(std::uint32_t frames, void* self) {
   auto* output = static_cast<JackMidiOutput*>(self);
   void* buffer = jack_port_get_buffer(output->port_, frames);

@@ -27,7 +27,6 @@ class JackMidiOutput {
   // Queues one message of 1 to 3 bytes; false when it was dropped (server gone or stalled).
   bool Send(const std::uint8_t* bytes, int length) noexcept;
   bool ServerGone() const noexcept { return serverGone_.load(std::memory_order_acquire); }
-  std::string PortName() const;
 
  private:
   JackMidiOutput() = default;

@@ -61,8 +61,6 @@ class MidiPortOutput {
   // each of the 16 channels.
   void Reset() noexcept;
 
-  const SoundingNotes& Sounding() const { return sounding_; }
-
  private:
   MidiPortOutput() = default;
   bool Write(const std::uint8_t* bytes, int length) noexcept;

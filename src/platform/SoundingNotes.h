@@ -15,7 +15,6 @@ class SoundingNotes {
   // Follows a message that is being sent: note-on starts a note, note-off or note-on with
   // velocity 0 stops it, All Sound Off and All Notes Off stop the channel.
   void Track(ShortMessage message) noexcept;
-  bool IsSounding(int channel, int note) const { return channels_[channel].test(note); }
   bool Any() const noexcept;
   void Clear() noexcept;
 
