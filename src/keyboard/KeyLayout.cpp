@@ -130,7 +130,6 @@ static_assert(ButtonsAreInOrder(), "accordion rows must be listed by button inde
 KeyLayout::KeyLayout() {
   for (const AccordionEntry& entry : kAccordionTable) {
     buttonOfKey_.emplace(entry.keyCode, entry.button);
-    keyOfButton_.emplace(entry.button, entry.keyCode);
   }
 }
 
@@ -157,8 +156,9 @@ int KeyLayout::ButtonForKey(int keyCode) const {
 }
 
 int KeyLayout::KeyForButton(int button) const {
-  auto found = keyOfButton_.find(button);
-  return found == keyOfButton_.end() ? kNoKey : found->second;
+  // The table lists the buttons by index.
+  if (button < 0 || button >= kButtonCount) return kNoKey;
+  return kAccordionTable[static_cast<std::size_t>(button)].keyCode;
 }
 
 }  // namespace orvane

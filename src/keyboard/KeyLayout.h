@@ -17,7 +17,7 @@ class KeyLayout {
   static constexpr int kNoKey = 13;       // KeyForButton of an index without a key
   static constexpr int kButtonCount = 49;
 
-  // Fills both button maps; the note table stays empty until a Build call.
+  // Fills the button map; the note table stays empty until a Build call.
   KeyLayout();
 
   void BuildPianoKeys();
@@ -31,7 +31,6 @@ class KeyLayout {
  private:
   std::map<int, NoteList> noteTable_;
   std::map<int, int> buttonOfKey_;
-  std::map<int, int> keyOfButton_;
 };
 
 }  // namespace orvane
