@@ -1,6 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+
+#include "midi/MidiLayer.h"
 
 namespace orvane::midi {
 
@@ -11,5 +14,12 @@ inline constexpr std::uint8_t kControlChange = 0xB0;
 inline constexpr std::uint8_t kProgramChange = 0xC0;
 inline constexpr std::uint8_t kChannelVolume = 7;  // controller number
 inline constexpr std::uint8_t kMaxDataByte = 127;
+
+// Channel Volume for a layer's channel. A volume byte above 127 (only a voice file holds one)
+// is sent as full volume.
+constexpr ShortMessage ChannelVolumeMessage(int channel, std::uint8_t volume) {
+  return PackShortMessage(static_cast<std::uint8_t>(kControlChange | channel), kChannelVolume,
+                          std::min(volume, kMaxDataByte));
+}
 
 }  // namespace orvane::midi

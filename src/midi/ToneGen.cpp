@@ -1,15 +1,12 @@
 #include "midi/ToneGen.h"
 
-#include <algorithm>
-
 #include "midi/MidiBytes.h"
 #include "platform/UserMessages.h"
 
 namespace orvane {
 namespace {
 
-using midi::kChannelVolume;
-using midi::kControlChange;
+using midi::ChannelVolumeMessage;
 using midi::kMaxDataByte;
 using midi::kNoteOff;
 using midi::kNoteOn;
@@ -84,8 +81,7 @@ void CToneGen::SendProgramsAndVolumes() {
       midi_.SendShortMessage(
           PackShortMessage(kProgramChange | channelBits, voice.patch[channel], 0));
     }
-    midi_.SendShortMessage(PackShortMessage(kControlChange | channelBits, kChannelVolume,
-                                            std::min(voice.volume[channel], kMaxDataByte)));
+    midi_.SendShortMessage(ChannelVolumeMessage(channel, voice.volume[channel]));
   }
 }
 

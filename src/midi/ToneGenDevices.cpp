@@ -1,6 +1,5 @@
 // The device half of the tone generator: start-up, switching and closing of the MIDI output and
 // input, and the pass-through of a hardware keyboard's notes.
-#include <algorithm>
 #include <cstddef>
 #include <exception>
 
@@ -13,9 +12,6 @@
 namespace orvane {
 namespace {
 
-using midi::kChannelVolume;
-using midi::kControlChange;
-using midi::kMaxDataByte;
 using midi::kProgramChange;
 using namespace device_messages;
 
@@ -71,9 +67,7 @@ bool CToneGen::OpenStartupOutput() {
   // Channel 1 gets patch 0 before anything else, then every channel its volume.
   midi_.SendShortMessage(PackShortMessage(kProgramChange, 0, 0));
   for (int channel = 0; channel < kLayerCount; ++channel) {
-    midi_.SendShortMessage(PackShortMessage(static_cast<std::uint8_t>(kControlChange | channel),
-                                            kChannelVolume,
-                                            std::min(voice.volume[channel], kMaxDataByte)));
+    midi_.SendShortMessage(midi::ChannelVolumeMessage(channel, voice.volume[channel]));
   }
   return true;
 }
