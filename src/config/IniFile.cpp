@@ -18,29 +18,22 @@ namespace orvane {
 
 namespace {
 
-// The text a first start writes; the narrow form also names the MIDI input.
-constexpr std::array<std::string_view, 9> kNarrowDefaultLines = {"[COMMON_SETTINGS]",
-                                                                 "MIDIOUTDEVINDEX=0",
-                                                                 "MIDIINDEVINDEX=0",
-                                                                 "ISHARDWAREMIDIKBDENABLED=0",
-                                                                 "[POSITION]",
-                                                                 "LEFT=0",
-                                                                 "TOP=0",
-                                                                 "RIGHT=0",
-                                                                 "BOTTOM=0"};
-constexpr std::array<std::string_view, 8> kWideDefaultLines = {"[COMMON_SETTINGS]",
-                                                               "MIDIOUTDEVINDEX=0",
-                                                               "ISHARDWAREMIDIKBDENABLED=0",
-                                                               "[POSITION]",
-                                                               "LEFT=0",
-                                                               "TOP=0",
-                                                               "RIGHT=0",
-                                                               "BOTTOM=0"};
+// The text a first start writes. Only the narrow form names the MIDI input.
+constexpr std::array<std::string_view, 9> kDefaultLines = {"[COMMON_SETTINGS]",
+                                                           "MIDIOUTDEVINDEX=0",
+                                                           "MIDIINDEVINDEX=0",
+                                                           "ISHARDWAREMIDIKBDENABLED=0",
+                                                           "[POSITION]",
+                                                           "LEFT=0",
+                                                           "TOP=0",
+                                                           "RIGHT=0",
+                                                           "BOTTOM=0"};
+constexpr std::string_view kInputLine = "MIDIINDEVINDEX=0";
 
-template <std::size_t N>
-std::string JoinLines(const std::array<std::string_view, N>& lines) {
+std::string DefaultText(bool withInputLine) {
   std::string text;
-  for (std::string_view line : lines) {
+  for (std::string_view line : kDefaultLines) {
+    if (line == kInputLine && !withInputLine) continue;
     text += line;
     text += kNativeLineEnd;
   }
@@ -129,11 +122,11 @@ CIniFile::CIniFile(std::string directory)
     : directory_(WithoutTrailingSeparator(std::move(directory))) {}
 
 void CIniFile::PrepareFile(std::string_view name) {
-  PrepareFileWithText(std::string(name), JoinLines(kNarrowDefaultLines));
+  PrepareFileWithText(std::string(name), DefaultText(true));
 }
 
 void CIniFile::PrepareFile(std::wstring_view name) {
-  PrepareFileWithText(WideToUtf8(name), JoinLines(kWideDefaultLines));
+  PrepareFileWithText(WideToUtf8(name), DefaultText(false));
 }
 
 void CIniFile::PrepareFileWithText(std::string name, std::string_view defaultText) {
