@@ -1,5 +1,5 @@
 // The device half of the tone generator: start-up, switching and closing of the MIDI output and
-// input, and the pass-through of a hardware keyboard's notes.
+// input.
 #include <cstddef>
 #include <exception>
 

@@ -11,7 +11,7 @@ typedef struct _fluid_synth_t fluid_synth_t;
 namespace orvane {
 
 struct SynthOptions {
-  std::string soundFont;  // empty: the first SoundFont FindSoundFont() gives
+  std::string soundFont;  // empty: the first of SoundFontCandidates() that loads
   double sampleRate = 48000.0;
   // Loads a preset's samples only when a channel selects it: a GM SoundFont of 140 MB then
   // starts in milliseconds and keeps only the played instruments in memory.
