@@ -1,7 +1,6 @@
 #include "config/AtomicFile.h"
 
 #include <array>
-#include <cstdio>
 #include <fstream>
 #include <random>
 #include <system_error>
