@@ -8,7 +8,7 @@ namespace {
 void StoreVoice(const Voice& voice, VoiceArchive& archive) {
   for (int layer = 0; layer < kLayerCount; ++layer) {
     archive << voice.patch[layer] << voice.volume[layer] << voice.transposition[layer]
-            << std::uint8_t{voice.layerOn[layer] ? std::uint8_t{1} : std::uint8_t{0}};
+            << static_cast<std::uint8_t>(voice.layerOn[layer] ? 1 : 0);
   }
 }
 
