@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "midi/MidiBytes.h"
 #include "platform/SystemProbe.h"
 
 namespace orvane {
@@ -146,15 +147,15 @@ void MidiPortOutput::Send(ShortMessage message) noexcept {
 
 void MidiPortOutput::Reset() noexcept {
   sounding_.ForEach([this](int channel, int note) {
-    const std::uint8_t noteOff[3] = {static_cast<std::uint8_t>(0x80 | channel),
+    const std::uint8_t noteOff[3] = {static_cast<std::uint8_t>(midi::kNoteOff | channel),
                                      static_cast<std::uint8_t>(note), 0};
     Write(noteOff, 3);
   });
   sounding_.Clear();
   for (int channel = 0; channel < 16; ++channel) {
-    const auto status = static_cast<std::uint8_t>(0xB0 | channel);
-    const std::uint8_t sustainOff[3] = {status, 64, 0};
-    const std::uint8_t allNotesOff[3] = {status, 123, 0};
+    const auto status = static_cast<std::uint8_t>(midi::kControlChange | channel);
+    const std::uint8_t sustainOff[3] = {status, midi::kSustainPedal, 0};
+    const std::uint8_t allNotesOff[3] = {status, midi::kAllNotesOff, 0};
     Write(sustainOff, 3);
     Write(allNotesOff, 3);
   }

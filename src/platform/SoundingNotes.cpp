@@ -1,21 +1,23 @@
 #include "platform/SoundingNotes.h"
 
+#include "midi/MidiBytes.h"
+
 namespace orvane {
 
 void SoundingNotes::Track(ShortMessage message) noexcept {
   const std::uint8_t status = StatusByte(message);
   const int channel = status & 0x0F;
   const int data1 = DataByte1(message);
-  if (data1 > 127) return;
+  if (data1 > midi::kMaxDataByte) return;
   switch (status & 0xF0) {
-    case 0x90:
+    case midi::kNoteOn:
       channels_[channel].set(data1, DataByte2(message) != 0);
       break;
-    case 0x80:
+    case midi::kNoteOff:
       channels_[channel].reset(data1);
       break;
-    case 0xB0:
-      if (data1 == 120 || data1 == 123) channels_[channel].reset();
+    case midi::kControlChange:
+      if (data1 == midi::kAllSoundOff || data1 == midi::kAllNotesOff) channels_[channel].reset();
       break;
     default:
       break;

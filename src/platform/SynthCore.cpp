@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "midi/MidiBytes.h"
 #include "platform/SoundFontLocator.h"
 
 namespace orvane {
@@ -88,7 +89,7 @@ void SynthCore::Send(ShortMessage message) noexcept {
 void SynthCore::AllNotesOff() noexcept {
   // Sustained notes are released too, and the pedal is lifted so that new notes do not hang.
   for (int channel = 0; channel < 16; ++channel) {
-    fluid_synth_cc(synth_, channel, 64, 0);
+    fluid_synth_cc(synth_, channel, midi::kSustainPedal, 0);
     fluid_synth_all_notes_off(synth_, channel);
   }
 }
