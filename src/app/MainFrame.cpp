@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "platform/QtText.h"
 #include "resources/CommandIds.h"
 #include "resources/Menu.h"
 #include "resources/Texts.h"
@@ -37,8 +38,7 @@ void CMainFrame::Create(const std::vector<std::string>& arguments) {
   const auto dispatch = [this](int command) { OnCommand(command); };
   const BuiltMenu menu = BuildMainMenu(*menuBar(), dispatch);
   BuildAccelerators(*this, dispatch);
-  setWindowTitle(
-      QString::fromUtf8(texts::kAppTitle.data(), static_cast<qsizetype>(texts::kAppTitle.size())));
+  setWindowTitle(ToQString(texts::kAppTitle));
   setWindowIcon(QIcon(":/orvane/orvane.png"));
   view_.OnCreate(arguments, menu.keyboardSettings);
   Place();

@@ -7,6 +7,7 @@
 #include <QShortcut>
 #include <QString>
 
+#include "platform/QtText.h"
 #include "resources/CommandIds.h"
 #include "resources/Texts.h"
 
@@ -81,7 +82,7 @@ constexpr Accelerator kAccelerators[] = {
 QString CaptionOf(const MenuItem& item) {
   QString caption = QString::fromUtf8(item.caption);
   if (item.command == cmd::kMakerPage) {
-    caption += QString::fromUtf8(texts::kMakerSite.data(), texts::kMakerSite.size());
+    caption += ToQString(texts::kMakerSite);
   }
   return caption;
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "midi/ToneGen.h"
+#include "platform/QtText.h"
 #include "platform/UserMessages.h"
 #include "resources/DialogControlIds.h"
 #include "resources/PatchNames.h"
@@ -76,8 +77,7 @@ void CSettingsDlg::BuildControls() {
   QStringList instrumentNames;
   QStringList programNumbers;
   for (int program = 0; program < kPatchCount; ++program) {
-    const std::string_view name = kPatchNames[program];
-    instrumentNames << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    instrumentNames << ToQString(kPatchNames[program]);
     programNumbers << QString::number(program);
   }
 
