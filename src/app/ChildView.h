@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,10 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
 
  private:
   void ShowNow(const QRect& area);
+  void ShowPianoKeys(const NoteList& keys, KeyLook look);
+  void ShowAccordionButton(int button, KeyLook look);
+  // The piano key or accordion button of the current layout under a point.
+  std::optional<int> KeyAt(QPoint point) const;
   void PressAt(QPoint point);
   void HoverAt(QPoint point);
   MappedKey KeyOf(const QKeyEvent& event) const;
