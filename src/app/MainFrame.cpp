@@ -25,7 +25,7 @@ CMainFrame::CMainFrame(const AppServices& services, std::function<bool(int)> app
   setObjectName("mainFrame");
   setAttribute(Qt::WA_DeleteOnClose);
   setCentralWidget(&view_);
-  setFocusProxy(&view_);
+  setFocusProxy(&view_);  // focus given to the frame goes to the view
 }
 
 CMainFrame::~CMainFrame() {
@@ -45,6 +45,13 @@ void CMainFrame::Create(const std::vector<std::string>& arguments) {
 }
 
 void CMainFrame::OnCommand(int command) {
+  RouteCommand(command);
+  // A dialog or message box the command showed may have taken the activation with it when it
+  // closed (with no window manager nothing hands it back): the next key press must play.
+  if (isVisible() && !isActiveWindow()) activateWindow();
+}
+
+void CMainFrame::RouteCommand(int command) {
   if (view_.OnCommand(command)) return;
   if (command == cmd::kExit) {
     close();
@@ -111,11 +118,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void CMainFrame::focusInEvent(QFocusEvent* event) {
-  QMainWindow::focusInEvent(event);
-  view_.setFocus(Qt::OtherFocusReason);
-}
-
+// Whenever the window becomes active again the view takes the keys.
 void CMainFrame::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) {

@@ -24,7 +24,8 @@ class CMainFrame : public QMainWindow {
   // Loads menu, accelerators, title and icon, runs the view's creation step and places the
   // window at its saved rectangle, or at its minimum size centred on the screen.
   void Create(const std::vector<std::string>& arguments);
-  // Routes a command: the view first, then the frame (which has none), then the application.
+  // Routes a command: the view first, then the frame (which has none), then the application;
+  // then makes sure the window is active again, so keys reach the view.
   void OnCommand(int command);
 
   CChildView& view() { return view_; }
@@ -34,12 +35,12 @@ class CMainFrame : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void focusInEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void RouteCommand(int command);
   void Place();
   void ApplyPlacement();
   void ApplyOuterMinimum();

@@ -64,7 +64,18 @@ sleep 2
 xdotool keyup z
 expect_received $'90 24 7f\n80 24 00'
 
-# 3. Alt+F4 closes through the normal path: voice and settings written.
+# 3. Right after a dialog closes the next key plays, with no click on the window first. The
+# pointer is moved off the window, where the X server could not hand it the keys by itself.
+xdotool mousemove 0 0
+xdotool key F5
+sleep 0.5
+xdotool key Escape
+sleep 0.5
+: >"$work/received.txt"
+xdotool key q
+expect_received $'90 30 7f\n80 30 00'
+
+# 4. Alt+F4 closes through the normal path: voice and settings written.
 rm -f "$settings/Orvane.orvset"
 xdotool key alt+F4
 wait_exit
@@ -76,7 +87,7 @@ done
 grep -q "^MIDIOUTDEVINDEX=$((device + 1))" "$settings/Orvane.ini" || fail "output index lost"
 grep -q '^RIGHT=[1-9]' "$settings/Orvane.ini" || fail "window rectangle not written"
 
-# 4. Asked to stop (SIGTERM, as at the end of a session): saves as a close does.
+# 5. Asked to stop (SIGTERM, as at the end of a session): saves as a close does.
 start_orvane
 rm -f "$settings/Orvane.orvset"
 kill -TERM "$orvane_pid"
