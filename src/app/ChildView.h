@@ -40,12 +40,9 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   bool OnCommand(int command);
 
   void SetKeyboardType(int type);
-  void OnPressedKeyColor();
 
   CToneGen& toneGen() { return toneGen_; }
   PerformanceInput& input() { return input_; }
-  VoiceFiles& voiceFiles() { return voiceFiles_; }
-  std::uint32_t pressedKeyColor() const { return pressedKeyColor_; }
   const KeyboardPainter& painter() const { return painter_; }
   // True on X11: Caps Lock is read from the event state and the server confirms key releases.
   // Otherwise Caps Lock is tracked from its presses.
@@ -92,6 +89,7 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   void TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed);
   void SaveVoice();
   void LoadVoice();
+  void OnPressedKeyColor();
 
   AppServices services_;
   CToneGen toneGen_;  // first: it brings up the settings file and the MIDI output

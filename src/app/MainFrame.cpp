@@ -36,11 +36,11 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::Create(const std::vector<std::string>& arguments) {
   const auto dispatch = [this](int command) { OnCommand(command); };
-  const BuiltMenu menu = BuildMainMenu(*menuBar(), dispatch);
+  QMenu* keyboardSettings = BuildMainMenu(*menuBar(), dispatch);
   BuildAccelerators(*this, dispatch);
   setWindowTitle(ToQString(texts::kAppTitle));
   setWindowIcon(QIcon(":/orvane/orvane.png"));
-  view_.OnCreate(arguments, menu.keyboardSettings);
+  view_.OnCreate(arguments, keyboardSettings);
   Place();
 }
 
