@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
+#include <QDialog>
 #include <QIcon>
 #include <QMenuBar>
 #include <QScreen>
@@ -45,7 +46,14 @@ void CMainFrame::Create(const std::vector<std::string>& arguments) {
 }
 
 void CMainFrame::OnCommand(int command) {
+  ++runningCommands_;
   RouteCommand(command);
+  if (--runningCommands_ > 0) return;
+  if (closeRequested_) {
+    closeRequested_ = false;
+    close();
+    return;
+  }
   // A dialog or message box the command showed may have taken the activation with it when it
   // closed (with no window manager nothing hands it back): the next key press must play.
   if (isVisible() && !isActiveWindow()) activateWindow();
@@ -111,6 +119,18 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A command still waits on a dialog or message box (a stop signal, or Alt+F4 beside the help
+  // box): closing now would delete the window, its view and the dialog under that command. End
+  // the dialogs instead; the command closes the window once it has returned.
+  if (runningCommands_ > 0) {
+    closeRequested_ = true;
+    event->ignore();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QDialog*>(window);
+      if (dialog != nullptr && dialog->isVisible()) dialog->reject();
+    }
+    return;
+  }
   const QRect outer = frameGeometry();
   view_.savedWindowRect = {outer.left(), outer.top(), outer.left() + outer.width(),
                            outer.top() + outer.height()};

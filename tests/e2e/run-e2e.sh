@@ -76,4 +76,13 @@ kill -TERM "$orvane_pid"
 wait_exit
 [[ $(stat -c %s "$settings/Orvane.orvset" 2>/dev/null) == 112 ]] || fail "SIGTERM did not save"
 
+# 6. Asked to stop while a dialog is open: the dialog ends, then the program closes and saves.
+start_orvane
+xdotool key F4
+sleep 0.5
+rm -f "$settings/Orvane.orvset"
+kill -TERM "$orvane_pid"
+wait_exit
+[[ $(stat -c %s "$settings/Orvane.orvset" 2>/dev/null) == 112 ]] || fail "SIGTERM in a dialog did not save"
+
 echo "e2e passed"
