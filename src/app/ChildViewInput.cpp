@@ -124,11 +124,8 @@ void CChildView::mousePressEvent(QMouseEvent* event) {
 // The second press of a quick pair arrives as a double-click; it plays like a press unless a
 // layout switch still awaits its paint.
 void CChildView::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    if (!input_.layoutSwitchPending()) PressAt(event->position().toPoint());
-  } else if (event->button() == Qt::RightButton) {
-    input_.MuteAll();
-  }
+  if (event->button() == Qt::LeftButton && input_.layoutSwitchPending()) return;
+  mousePressEvent(event);
 }
 
 void CChildView::mouseReleaseEvent(QMouseEvent* event) {
