@@ -5,15 +5,12 @@
 #include <QPushButton>
 
 #include "platform/DesktopServices.h"
+#include "platform/QtText.h"
 #include "resources/CommandIds.h"
 #include "resources/Texts.h"
 
 namespace orvane {
 namespace {
-
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Dialog units of an 8-point dialog font: a quarter of the average character width across,
 // an eighth of the character height down.

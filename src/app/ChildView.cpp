@@ -174,40 +174,40 @@ void CChildView::ShowNow(const QRect& area) {
   keyLevelArea_ = QRegion();
 }
 
-void CChildView::PaintPianoKeysPressed(const NoteList& keys) {
+void CChildView::ShowPianoKeys(const NoteList& keys, KeyLook look) {
   QRect area;
   for (int key : keys) {
     if (key < 0 || key >= kPianoKeyCount) continue;
-    pianoLooks_[key] = KeyLook::Pressed;
+    pianoLooks_[key] = look;
     area |= painter_.PianoKeyRect(key);
   }
   ShowNow(area);
+}
+
+void CChildView::ShowAccordionButton(int button, KeyLook look) {
+  if (button < 0 || button >= kAccordionButtonCount) return;
+  buttonLooks_[button] = look;
+  ShowNow(painter_.ButtonRect(button));
+}
+
+void CChildView::PaintPianoKeysPressed(const NoteList& keys) {
+  ShowPianoKeys(keys, KeyLook::Pressed);
 }
 
 void CChildView::PaintPianoKeysReleased(const NoteList& keys) {
-  QRect area;
-  for (int key : keys) {
-    if (key < 0 || key >= kPianoKeyCount) continue;
-    pianoLooks_[key] = KeyLook::Released;
-    area |= painter_.PianoKeyRect(key);
-  }
-  ShowNow(area);
+  ShowPianoKeys(keys, KeyLook::Released);
 }
 
 void CChildView::PaintPianoKeyPressed(int key) {
-  PaintPianoKeysPressed(NoteList{key});
+  ShowPianoKeys(NoteList{key}, KeyLook::Pressed);
 }
 
 void CChildView::PaintAccordionButtonPressed(int button) {
-  if (button < 0 || button >= kAccordionButtonCount) return;
-  buttonLooks_[button] = KeyLook::Pressed;
-  ShowNow(painter_.ButtonRect(button));
+  ShowAccordionButton(button, KeyLook::Pressed);
 }
 
 void CChildView::PaintAccordionButtonReleased(int button) {
-  if (button < 0 || button >= kAccordionButtonCount) return;
-  buttonLooks_[button] = KeyLook::Released;
-  ShowNow(painter_.ButtonRect(button));
+  ShowAccordionButton(button, KeyLook::Released);
 }
 
 void CChildView::RepaintPianoKeys() {
@@ -237,7 +237,6 @@ void CChildView::paintEvent(QPaintEvent* event) {
   const QRegion systemArea = fullPaintPending_ ? QRegion(rect()) : area.subtracted(keyLevelArea_);
   const bool systemPaint = !systemArea.isEmpty();
   if (systemPaint) {
-    painter_.SetClient(ClientRect{0, 0, width(), height()});
     for (int key = 0; key < kPianoKeyCount; ++key) {
       if (systemArea.intersects(painter_.PianoKeyRect(key))) pianoLooks_[key] = KeyLook::FullPaint;
     }

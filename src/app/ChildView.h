@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,12 +40,9 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   bool OnCommand(int command);
 
   void SetKeyboardType(int type);
-  void OnPressedKeyColor();
 
   CToneGen& toneGen() { return toneGen_; }
   PerformanceInput& input() { return input_; }
-  VoiceFiles& voiceFiles() { return voiceFiles_; }
-  std::uint32_t pressedKeyColor() const { return pressedKeyColor_; }
   const KeyboardPainter& painter() const { return painter_; }
   // True on X11: Caps Lock is read from the event state and the server confirms key releases.
   // Otherwise Caps Lock is tracked from its presses.
@@ -81,12 +79,17 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
 
  private:
   void ShowNow(const QRect& area);
+  void ShowPianoKeys(const NoteList& keys, KeyLook look);
+  void ShowAccordionButton(int button, KeyLook look);
+  // The piano key or accordion button of the current layout under a point.
+  std::optional<int> KeyAt(QPoint point) const;
   void PressAt(QPoint point);
   void HoverAt(QPoint point);
   MappedKey KeyOf(const QKeyEvent& event) const;
   void TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed);
   void SaveVoice();
   void LoadVoice();
+  void OnPressedKeyColor();
 
   AppServices services_;
   CToneGen toneGen_;  // first: it brings up the settings file and the MIDI output

@@ -15,10 +15,6 @@ constexpr int kShiftCode = 16;
 constexpr int kCapsLockCode = 20;
 constexpr quint32 kX11LockMask = 0x2;
 
-IntPoint ToIntPoint(QPoint point) {
-  return IntPoint{point.x(), point.y()};
-}
-
 }  // namespace
 
 // Keys map by their position: the native scan code names the US-layout key there, so the rows
@@ -94,28 +90,27 @@ bool CChildView::focusNextPrevChild(bool /*next*/) {
   return false;  // Tab is a key like any other here
 }
 
-void CChildView::PressAt(QPoint point) {
+std::optional<int> CChildView::KeyAt(QPoint point) const {
+  const IntPoint at{point.x(), point.y()};
   if (input_.keyboardType() == KeyboardType::Accordion) {
-    const std::optional<int> button =
-        AccordionButtonAt(ToIntPoint(point), ClientRect{0, 0, width(), height()});
-    if (!button) return;
-    input_.AccordionButtonClicked(*button);
+    return AccordionButtonAt(at, painter_.client());
+  }
+  return painter_.piano().PianoKeyAt(at);
+}
+
+void CChildView::PressAt(QPoint point) {
+  const std::optional<int> key = KeyAt(point);
+  if (!key) return;
+  if (input_.keyboardType() == KeyboardType::Accordion) {
+    input_.AccordionButtonClicked(*key);
   } else {
-    const std::optional<int> key = painter_.piano().PianoKeyAt(ToIntPoint(point));
-    if (!key) return;
     input_.PianoKeyClicked(*key);
   }
   setCursor(Qt::PointingHandCursor);
 }
 
 void CChildView::HoverAt(QPoint point) {
-  bool overKey = false;
-  if (input_.keyboardType() == KeyboardType::Accordion) {
-    overKey = AccordionButtonAt(ToIntPoint(point), ClientRect{0, 0, width(), height()}).has_value();
-  } else {
-    overKey = painter_.piano().PianoKeyAt(ToIntPoint(point)).has_value();
-  }
-  setCursor(overKey ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  setCursor(KeyAt(point) ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
 void CChildView::mousePressEvent(QMouseEvent* event) {
@@ -129,11 +124,8 @@ void CChildView::mousePressEvent(QMouseEvent* event) {
 // The second press of a quick pair arrives as a double-click; it plays like a press unless a
 // layout switch still awaits its paint.
 void CChildView::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    if (!input_.layoutSwitchPending()) PressAt(event->position().toPoint());
-  } else if (event->button() == Qt::RightButton) {
-    input_.MuteAll();
-  }
+  if (event->button() == Qt::LeftButton && input_.layoutSwitchPending()) return;
+  mousePressEvent(event);
 }
 
 void CChildView::mouseReleaseEvent(QMouseEvent* event) {

@@ -2,13 +2,15 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
+#include <QDialog>
 #include <QIcon>
 #include <QMenuBar>
 #include <QScreen>
 #include <QWindow>
 
+#include "platform/QtText.h"
 #include "resources/CommandIds.h"
 #include "resources/Menu.h"
 #include "resources/Texts.h"
@@ -24,7 +26,7 @@ CMainFrame::CMainFrame(const AppServices& services, std::function<bool(int)> app
   setObjectName("mainFrame");
   setAttribute(Qt::WA_DeleteOnClose);
   setCentralWidget(&view_);
-  setFocusProxy(&view_);
+  setFocusProxy(&view_);  // focus given to the frame goes to the view
 }
 
 CMainFrame::~CMainFrame() {
@@ -35,16 +37,29 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::Create(const std::vector<std::string>& arguments) {
   const auto dispatch = [this](int command) { OnCommand(command); };
-  const BuiltMenu menu = BuildMainMenu(*menuBar(), dispatch);
+  QMenu* keyboardSettings = BuildMainMenu(*menuBar(), dispatch);
   BuildAccelerators(*this, dispatch);
-  setWindowTitle(
-      QString::fromUtf8(texts::kAppTitle.data(), static_cast<qsizetype>(texts::kAppTitle.size())));
+  setWindowTitle(ToQString(texts::kAppTitle));
   setWindowIcon(QIcon(":/orvane/orvane.png"));
-  view_.OnCreate(arguments, menu.keyboardSettings);
+  view_.OnCreate(arguments, keyboardSettings);
   Place();
 }
 
 void CMainFrame::OnCommand(int command) {
+  ++runningCommands_;
+  RouteCommand(command);
+  if (--runningCommands_ > 0) return;
+  if (closeRequested_) {
+    closeRequested_ = false;
+    close();
+    return;
+  }
+  // A dialog or message box the command showed may have taken the activation with it when it
+  // closed (with no window manager nothing hands it back): the next key press must play.
+  if (isVisible() && !isActiveWindow()) activateWindow();
+}
+
+void CMainFrame::RouteCommand(int command) {
   if (view_.OnCommand(command)) return;
   if (command == cmd::kExit) {
     close();
@@ -104,6 +119,18 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A command still waits on a dialog or message box (a stop signal, or Alt+F4 beside the help
+  // box): closing now would delete the window, its view and the dialog under that command. End
+  // the dialogs instead; the command closes the window once it has returned.
+  if (runningCommands_ > 0) {
+    closeRequested_ = true;
+    event->ignore();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QDialog*>(window);
+      if (dialog != nullptr && dialog->isVisible()) dialog->reject();
+    }
+    return;
+  }
   const QRect outer = frameGeometry();
   view_.savedWindowRect = {outer.left(), outer.top(), outer.left() + outer.width(),
                            outer.top() + outer.height()};
@@ -111,11 +138,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void CMainFrame::focusInEvent(QFocusEvent* event) {
-  QMainWindow::focusInEvent(event);
-  view_.setFocus(Qt::OtherFocusReason);
-}
-
+// Whenever the window becomes active again the view takes the keys.
 void CMainFrame::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) {

@@ -25,6 +25,8 @@ class CMainFrame : public QMainWindow {
   // window at its saved rectangle, or at its minimum size centred on the screen.
   void Create(const std::vector<std::string>& arguments);
   // Routes a command: the view first, then the frame (which has none), then the application.
+  // Afterwards carries out a close that came meanwhile, or makes sure the window is active
+  // again, so keys reach the view.
   void OnCommand(int command);
 
   CChildView& view() { return view_; }
@@ -34,12 +36,12 @@ class CMainFrame : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void focusInEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void RouteCommand(int command);
   void Place();
   void ApplyPlacement();
   void ApplyOuterMinimum();
@@ -49,6 +51,8 @@ class CMainFrame : public QMainWindow {
   CChildView view_;
   QRect placedOuter_;  // the outer rectangle the window was placed at
   bool placementChecked_ = false;
+  int runningCommands_ = 0;      // commands under way, each perhaps in a dialog's event loop
+  bool closeRequested_ = false;  // a close came while a command was under way
 };
 
 }  // namespace orvane

@@ -13,12 +13,14 @@
 #include "midi/DeviceMessages.h"
 #include "platform/DesktopServices.h"
 #include "platform/QtMidiInputBridge.h"
+#include "platform/QtText.h"
 #include "platform/QtUserMessages.h"
 #include "platform/SystemMidiLayer.h"
+#include "resources/Texts.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  QApplication::setApplicationName("Tellak Orvane");
+  QApplication::setApplicationName(orvane::ToQString(orvane::texts::kAppTitle));
   QApplication::setDesktopFileName("orvane");
   QApplication::setWindowIcon(QIcon(":/orvane/orvane.png"));
 

@@ -4,14 +4,11 @@
 #include <QUrl>
 
 #include "platform/DesktopServices.h"
+#include "platform/QtText.h"
 #include "resources/Texts.h"
 
 namespace orvane {
 namespace {
-
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Both voice dialogs share the filter and the default suffix.
 void PrepareVoiceDialog(QFileDialog& dialog) {

@@ -7,6 +7,8 @@
 #include <QEventLoop>
 #include <QMessageBox>
 
+#include "platform/QtText.h"
+
 namespace orvane {
 namespace {
 
@@ -22,10 +24,6 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
       break;
   }
   return QMessageBox::NoIcon;
-}
-
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 
 namespace orvane {
 
-// Message boxes with QMessageBox (no owner window, application modal) and the immediate exit.
+// Message boxes with QMessageBox (no owner window, not modal; the caller waits until it is
+// closed) and the immediate exit.
 class QtUserMessages : public UserMessages {
  public:
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;

@@ -2,16 +2,35 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QString>
+#include <span>
 
+#include "platform/QtText.h"
 #include "resources/CommandIds.h"
 #include "resources/Texts.h"
 
 namespace orvane {
 namespace {
+
+// One item of a menu popup: a command, or (command 0) a nested popup of radio items.
+struct MenuItem {
+  const char* caption;
+  int command;
+};
+
+struct MenuPopup {
+  const char* caption;
+  std::span<const MenuItem> items;
+};
+
+struct Accelerator {
+  int key;  // Qt::Key combined with Qt::KeyboardModifiers
+  int command;
+};
 
 // Command 0 in a popup marks the nested "Keyboard settings" popup.
 constexpr int kSubmenu = 0;
@@ -81,31 +100,20 @@ constexpr Accelerator kAccelerators[] = {
 QString CaptionOf(const MenuItem& item) {
   QString caption = QString::fromUtf8(item.caption);
   if (item.command == cmd::kMakerPage) {
-    caption += QString::fromUtf8(texts::kMakerSite.data(), texts::kMakerSite.size());
+    caption += ToQString(texts::kMakerSite);
   }
   return caption;
 }
 
 }  // namespace
 
-std::span<const MenuPopup> MainMenuTable() {
-  return kPopups;
-}
-std::span<const Accelerator> AcceleratorTable() {
-  return kAccelerators;
-}
-std::span<const MenuItem> KeyboardSettingsTable() {
-  return kKeyboardSettings;
-}
-
-BuiltMenu BuildMainMenu(QMenuBar& bar, const std::function<void(int)>& dispatch) {
-  BuiltMenu built;
-  auto addItem = [&](QMenu& menu, const MenuItem& item) {
+QMenu* BuildMainMenu(QMenuBar& bar, const std::function<void(int)>& dispatch) {
+  QMenu* keyboardSettings = nullptr;
+  auto addItem = [&dispatch](QMenu& menu, const MenuItem& item) {
     QAction* action = menu.addAction(CaptionOf(item));
     const int command = item.command;
     QObject::connect(action, &QAction::triggered, &menu,
                      [dispatch, command] { dispatch(command); });
-    built.actions[command] = action;
     return action;
   };
   for (const MenuPopup& popup : kPopups) {
@@ -123,10 +131,10 @@ BuiltMenu BuildMainMenu(QMenuBar& bar, const std::function<void(int)>& dispatch)
         action->setCheckable(true);
         group->addAction(action);
       }
-      built.keyboardSettings = sub;
+      keyboardSettings = sub;
     }
   }
-  return built;
+  return keyboardSettings;
 }
 
 void BuildAccelerators(QWidget& window, const std::function<void(int)>& dispatch) {

@@ -11,6 +11,8 @@ inline constexpr std::string_view kMakerStartPage = "https://www.orvane-music.ne
 inline constexpr std::string_view kProductPage = "https://www.orvane-music.net/tellak-orvane/";
 
 inline constexpr std::string_view kAppTitle = "Tellak Orvane";
+// The caption of the message boxes that name none of their own.
+inline constexpr std::string_view kMessageCaption = "Orvane";
 inline constexpr std::string_view kHelpCaption = "Tellak Orvane Help";
 inline constexpr std::string_view kAboutCaption = "About Tellak Orvane";
 inline constexpr std::string_view kAboutLine1 =

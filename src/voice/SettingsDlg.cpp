@@ -13,18 +13,17 @@
 #include <string>
 
 #include "midi/ToneGen.h"
+#include "platform/QtText.h"
 #include "platform/UserMessages.h"
 #include "resources/DialogControlIds.h"
 #include "resources/PatchNames.h"
+#include "resources/Texts.h"
 #include "voice/FieldReaders.h"
 
 namespace orvane {
 
 namespace {
 
-// Caption of the validation messages: the application's title, as the framework's own
-// validation boxes carry it.
-constexpr const char* kValidationCaption = "Orvane";
 // The note the Listen button plays: MIDI note 48 plus shifts and transpositions.
 constexpr int kPreviewNote = 12;
 
@@ -76,8 +75,7 @@ void CSettingsDlg::BuildControls() {
   QStringList instrumentNames;
   QStringList programNumbers;
   for (int program = 0; program < kPatchCount; ++program) {
-    const std::string_view name = kPatchNames[program];
-    instrumentNames << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    instrumentNames << ToQString(kPatchNames[program]);
     programNumbers << QString::number(program);
   }
 
@@ -214,7 +212,7 @@ bool CSettingsDlg::ReadControls() {
 }
 
 void CSettingsDlg::ReportInvalidField(QLineEdit& field, const std::string& message) {
-  messages.ShowMessage(message, kValidationCaption, MessageIcon::Warning);
+  messages.ShowMessage(message, texts::kMessageCaption, MessageIcon::Warning);
   field.setFocus(Qt::OtherFocusReason);
   field.selectAll();
 }

@@ -1,6 +1,7 @@
 # Shared by the end-to-end test and the measurements: a private X server (Xvfb) and JACK server
 # (dummy driver), stopped with every other process listed in `pids` when the script ends.
-# Sourcing scripts set `work` uses for logs; exit 77 means a tool is missing (skipped).
+# Sourcing scripts set `orvane` and `list_outputs`, and use `work` for logs and `settings` as the
+# program's settings directory; exit 77 means a tool is missing (skipped).
 
 for tool in Xvfb jackd jack_lsp xdotool xdpyinfo; do
   command -v "$tool" >/dev/null || { echo "e2e: $tool missing, skipped"; exit 77; }
@@ -50,4 +51,32 @@ export JACK_NO_START_SERVER=1
 jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 64 >"$work/jackd.log" 2>&1 &
 pids+=($!)
 wait_for 100 jack_lsp || fail "jackd did not start"
+
+# --- the program ---
+settings="$work/settings"
+mkdir -p "$settings"
+export ORVANE_SETTINGS_DIR=$settings
+export ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0
+
+# Points the program's MIDI output at the JACK port named $1 in a fresh settings file and sets
+# `output_index` to the index stored there (the built-in synthesizer comes first: number + 1).
+use_output_port() {
+  local device
+  device=$("$list_outputs" 2>"$work/list.log" |
+    awk -F'\t' -v port="$1" 'index($0, port) { print $1; exit }')
+  [[ -n "$device" ]] || fail "no output device for the port $1: $("$list_outputs" 2>&1)"
+  output_index=$((device + 1))
+  printf '[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=%d\n' "$output_index" >"$settings/Orvane.ini"
+}
+
+# Starts the program, waits for its main window and gives it the keyboard focus.
+start_orvane() {
+  "$orvane" >>"$work/orvane.log" 2>&1 &
+  orvane_pid=$!
+  pids+=("$orvane_pid")
+  window=$(timeout 20 xdotool search --sync --pid "$orvane_pid" --name '^Tellak Orvane$' | head -1)
+  [[ -n "$window" ]] || fail "no main window"
+  xdotool windowfocus --sync "$window" || fail "cannot focus the window"
+  sleep 0.3
+}
 

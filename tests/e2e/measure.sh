@@ -11,10 +11,6 @@ presses=${4:-200}
 
 source "$(dirname "$0")/e2e-env.sh"
 
-settings="$work/settings"
-mkdir -p "$settings"
-export ORVANE_SETTINGS_DIR=$settings
-
 echo "start-up, process start to painted keyboard (default output):"
 for run in 1 2 3 4 5; do
   "$measure" startup "$orvane" 2>>"$work/orvane.log" || fail "start-up not measured"
@@ -26,15 +22,9 @@ pids+=($!)
 measure_pid=$!
 exec 3>"$work/go"
 wait_for 100 grep -q ready "$work/measure.log" || fail "measuring port did not start"
-device=$("$list_outputs" 2>/dev/null | awk -F'\t' '/orvane-measure-in/ { print $1; exit }')
-[[ -n "$device" ]] || fail "no output device for the measuring port"
-printf '[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=%d\n' "$((device + 1))" >"$settings/Orvane.ini"
-"$orvane" >>"$work/orvane.log" 2>&1 &
-pids+=($!)
-window=$(timeout 20 xdotool search --sync --name '^Tellak Orvane$' | head -1)
-[[ -n "$window" ]] || fail "no main window"
-xdotool windowfocus --sync "$window"
-sleep 0.5
+use_output_port orvane-measure-in
+start_orvane
+sleep 0.2
 echo go >&3
 wait "$measure_pid" || fail "latency not measured"
 echo "key press (XTest) to note-on at a JACK port, $presses presses:"

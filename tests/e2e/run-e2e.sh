@@ -16,25 +16,7 @@ source "$(dirname "$0")/e2e-env.sh"
 pids+=($!)
 wait_for 100 grep -q ready "$work/receiver.log" || fail "receiver did not start"
 
-# --- settings: the output at the receiver's port (position = device number + 1) ---
-settings="$work/settings"
-mkdir -p "$settings"
-device=$("$list_outputs" 2>"$work/list.log" | awk -F'\t' '/orvane-e2e-in/ { print $1; exit }')
-[[ -n "$device" ]] || fail "no output device for the receiver's port: $("$list_outputs" 2>&1)"
-printf '[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=%d\n' "$((device + 1))" >"$settings/Orvane.ini"
-
-export ORVANE_SETTINGS_DIR=$settings
-export ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0
-
-start_orvane() {
-  "$orvane" >>"$work/orvane.log" 2>&1 &
-  orvane_pid=$!
-  pids+=("$orvane_pid")
-  window=$(timeout 20 xdotool search --sync --pid "$orvane_pid" --name '^Tellak Orvane$' | head -1)
-  [[ -n "$window" ]] || fail "no main window"
-  xdotool windowfocus --sync "$window" || fail "cannot focus the window"
-  sleep 0.3
-}
+use_output_port orvane-e2e-in
 
 expect_received() {
   local expected=$1
@@ -64,7 +46,18 @@ sleep 2
 xdotool keyup z
 expect_received $'90 24 7f\n80 24 00'
 
-# 3. Alt+F4 closes through the normal path: voice and settings written.
+# 3. Right after a dialog closes the next key plays, with no click on the window first. The
+# pointer is moved off the window, where the X server could not hand it the keys by itself.
+xdotool mousemove 0 0
+xdotool key F5
+sleep 0.5
+xdotool key Escape
+sleep 0.5
+: >"$work/received.txt"
+xdotool key q
+expect_received $'90 30 7f\n80 30 00'
+
+# 4. Alt+F4 closes through the normal path: voice and settings written.
 rm -f "$settings/Orvane.orvset"
 xdotool key alt+F4
 wait_exit
@@ -73,14 +66,23 @@ for key in PRESSEDKEYCOLOR ISHARDWAREMIDIKBDENABLED MIDIOUTDEVINDEX MIDIINDEVIND
   LEFT TOP RIGHT BOTTOM; do
   grep -q "^$key=" "$settings/Orvane.ini" || fail "$key not written"
 done
-grep -q "^MIDIOUTDEVINDEX=$((device + 1))" "$settings/Orvane.ini" || fail "output index lost"
+grep -q "^MIDIOUTDEVINDEX=$output_index" "$settings/Orvane.ini" || fail "output index lost"
 grep -q '^RIGHT=[1-9]' "$settings/Orvane.ini" || fail "window rectangle not written"
 
-# 4. Asked to stop (SIGTERM, as at the end of a session): saves as a close does.
+# 5. Asked to stop (SIGTERM, as at the end of a session): saves as a close does.
 start_orvane
 rm -f "$settings/Orvane.orvset"
 kill -TERM "$orvane_pid"
 wait_exit
 [[ $(stat -c %s "$settings/Orvane.orvset" 2>/dev/null) == 112 ]] || fail "SIGTERM did not save"
+
+# 6. Asked to stop while a dialog is open: the dialog ends, then the program closes and saves.
+start_orvane
+xdotool key F4
+sleep 0.5
+rm -f "$settings/Orvane.orvset"
+kill -TERM "$orvane_pid"
+wait_exit
+[[ $(stat -c %s "$settings/Orvane.orvset" 2>/dev/null) == 112 ]] || fail "SIGTERM in a dialog did not save"
 
 echo "e2e passed"
