@@ -10,13 +10,11 @@
 #include "config/AtomicFile.h"
 #include "midi/ToneGen.h"
 #include "platform/UserMessages.h"
+#include "resources/Texts.h"
 
 namespace orvane {
 namespace {
 
-constexpr std::string_view kAppTitle = "Tellak Orvane";
-constexpr std::string_view kTitleSuffix = " - Tellak Orvane";
-constexpr std::string_view kMessageCaption = "Orvane";
 constexpr std::string_view kVoiceExtension = ".orvane";
 
 // The part after the last directory separator. Windows paths separate with either slash; on
@@ -82,7 +80,7 @@ VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
   try {
     bank_.Load(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), count));
   } catch (const VoiceFileEndOfFile& endOfFile) {
-    messages_.ShowMessage(endOfFile.what(), kMessageCaption, MessageIcon::Stop);
+    messages_.ShowMessage(endOfFile.what(), texts::kMessageCaption, MessageIcon::Stop);
     return VoiceReadResult::TooShort;
   }
   toneGen_.voice = bank_.voice;
@@ -92,10 +90,10 @@ VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
 
 void VoiceFiles::ApplyTitleRule(const std::string& path) {
   if (path == tempVoicePath_) return;
-  std::string title(kAppTitle);
+  std::string title(texts::kAppTitle);
   if (path != workingVoicePath_) {
     voiceName_ = WithoutVoiceExtension(FileNameOf(path));
-    title = voiceName_ + std::string(kTitleSuffix);
+    title = voiceName_ + " - " + std::string(texts::kAppTitle);
   }
   if (setTitle_) setTitle_(title);
 }
