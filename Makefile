@@ -8,7 +8,8 @@ CMAKE_GEN  := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Seconds each fuzz target runs in the test command.
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps build run test test-release test-sanitize test-fuzz format-check format install clean
+.PHONY: all deps build run test check-paths test-release test-sanitize test-fuzz format-check format \
+        install clean
 
 all: build
 
@@ -22,7 +23,11 @@ build: deps
 run: build
 	$(BUILD)/src/app/orvane
 
-test: deps format-check test-release test-sanitize test-fuzz
+test: check-paths deps format-check test-release test-sanitize test-fuzz
+
+# Build files that name one machine's paths would pass here and fail on every other machine.
+check-paths:
+	@scripts/check-local-paths
 
 test-release: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
