@@ -74,7 +74,7 @@ start_orvane() {
   "$orvane" >>"$work/orvane.log" 2>&1 &
   orvane_pid=$!
   pids+=("$orvane_pid")
-  window=$(timeout 20 xdotool search --sync --pid "$orvane_pid" --name '^Tellak Orvane$' | head -1)
+  window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$orvane_pid" --class orvane | head -1)
   [[ -n "$window" ]] || fail "no main window"
   xdotool windowfocus --sync "$window" || fail "cannot focus the window"
   sleep 0.3
