@@ -20,7 +20,8 @@ unlock_settings() {
 trap 'unlock_settings; cleanup' EXIT
 lock_settings() {
   if ((EUID == 0)); then
-    chattr +i "$settings" || fail "chattr +i refused"
+    # Permission bits do not bind root; a file system without the flag cannot run this test.
+    chattr +i "$settings" 2>/dev/null || { echo "e2e: no immutable flag here, skipped"; exit 77; }
   else
     chmod 0555 "$settings"
   fi
