@@ -1,5 +1,10 @@
 #include "app/AboutDlg.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include <QEvent>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -12,55 +17,86 @@
 namespace orvane {
 namespace {
 
-// Dialog units of an 8-point dialog font: a quarter of the average character width across,
-// an eighth of the character height down.
-QRect FromDialogUnits(int left, int top, int width, int height) {
-  constexpr int kBaseX = 6;
-  constexpr int kBaseY = 13;
-  return QRect(left * kBaseX / 4, top * kBaseY / 8, width * kBaseX / 4, height * kBaseY / 8);
-}
+// The box and its icon, in dialog units.
+constexpr QSize kDialogSize(234, 106);
+constexpr QRect kIconRect(7, 6, 20, 20);
 
-QLabel* CentredLine(QWidget* parent, std::string_view text, int top) {
-  auto* label = new QLabel(ToQString(text), parent);
-  label->setAlignment(Qt::AlignCenter);
-  label->setGeometry(FromDialogUnits(7, top, 220, 8));
-  return label;
+// a * b / c, rounded to the nearest integer.
+int MulDiv(int a, int b, int c) {
+  return static_cast<int>((static_cast<long long>(a) * b + c / 2) / c);
 }
 
 }  // namespace
 
+DialogUnits::DialogUnits(const QFont& font) {
+  const QFontMetrics metrics(font);
+  static const QString kLetters =
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  const int letters = static_cast<int>(kLetters.size());
+  baseX_ = std::max(1, (metrics.horizontalAdvance(kLetters) + letters / 2) / letters);
+  baseY_ = std::max(1, metrics.height());
+}
+
+QRect DialogUnits::ToPixels(int left, int top, int width, int height) const {
+  return QRect(MulDiv(left, baseX_, 4), MulDiv(top, baseY_, 8), MulDiv(width, baseX_, 4),
+               MulDiv(height, baseY_, 8));
+}
+
 CAboutDlg::CAboutDlg(DesktopServices& desktop, QWidget* parent) : QDialog(parent) {
   setWindowTitle(ToQString(texts::kAboutCaption));
-  setFixedSize(FromDialogUnits(0, 0, 234, 106).size());
 
-  auto* icon = new QLabel(this);
-  const QRect iconRect = FromDialogUnits(7, 6, 20, 20);
-  icon->setGeometry(iconRect);
-  icon->setPixmap(QIcon(":/orvane/orvane.png").pixmap(iconRect.size()));
+  icon_ = new QLabel(this);
+  Place(icon_, kIconRect);
 
-  CentredLine(this, texts::kAboutLine1, 37);
-  CentredLine(this, texts::kAboutLine2, 48);
+  const auto centredLine = [this](std::string_view text, int top) {
+    auto* label = new QLabel(ToQString(text), this);
+    label->setAlignment(Qt::AlignCenter);
+    Place(label, QRect(7, top, 220, 8));
+  };
+  centredLine(texts::kAboutLine1, 37);
+  centredLine(texts::kAboutLine2, 48);
 
   auto* product = new QPushButton(ToQString(texts::kProductButton), this);
   product->setObjectName(QString::number(kIdcProductPageButton));
-  product->setGeometry(FromDialogUnits(7, 63, 220, 14));
   product->setAutoDefault(false);
+  Place(product, QRect(7, 63, 220, 14));
   connect(product, &QPushButton::clicked, this,
           [&desktop] { desktop.OpenUrl(std::string(texts::kProductPage)); });
 
   auto* maker =
       new QPushButton(ToQString(texts::kMakerPrefix) + ToQString(texts::kMakerSite), this);
   maker->setObjectName(QString::number(kIdcMakerPageButton));
-  maker->setGeometry(FromDialogUnits(7, 83, 178, 16));
   maker->setAutoDefault(false);
+  Place(maker, QRect(7, 83, 178, 16));
   connect(maker, &QPushButton::clicked, this,
           [&desktop] { desktop.OpenUrl(std::string(texts::kMakerStartPage)); });
 
   auto* ok = new QPushButton("OK", this);
   ok->setObjectName("IDOK");
-  ok->setGeometry(FromDialogUnits(191, 83, 36, 16));
   ok->setDefault(true);
+  Place(ok, QRect(191, 83, 36, 16));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+  LayOut();
+}
+
+void CAboutDlg::Place(QWidget* control, QRect dialogUnits) {
+  placed_.emplace_back(control, dialogUnits);
+}
+
+// Every control, the icon's picture and the box's size follow the box's font.
+void CAboutDlg::LayOut() {
+  const DialogUnits units(font());
+  for (const auto& [control, rect] : placed_) {
+    control->setGeometry(units.ToPixels(rect.x(), rect.y(), rect.width(), rect.height()));
+  }
+  icon_->setPixmap(QIcon(":/orvane/orvane.png").pixmap(icon_->size()));
+  setFixedSize(units.ToPixels(0, 0, kDialogSize.width(), kDialogSize.height()).size());
+}
+
+void CAboutDlg::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange) LayOut();
+  QDialog::changeEvent(event);
 }
 
 }  // namespace orvane

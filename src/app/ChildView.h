@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "app/AppServices.h"
+#include "app/ReleasePairing.h"
 #include "display/KeyboardDisplay.h"
 #include "display/KeyboardPainter.h"
 #include "keyboard/PerformanceInput.h"
@@ -44,8 +45,8 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   CToneGen& toneGen() { return toneGen_; }
   PerformanceInput& input() { return input_; }
   const KeyboardPainter& painter() const { return painter_; }
-  // True on X11: Caps Lock is read from the event state and the server confirms key releases.
-  // Otherwise Caps Lock is tracked from its presses.
+  // True on X11: Caps Lock is read from the event state and repeated keys are told apart by the
+  // server (or by timestamps). Otherwise Caps Lock is tracked from its presses.
   void SetX11EventState(bool fromX11) { x11State_ = fromX11; }
 
   // left, top, right, bottom of the main window in screen pixels.
@@ -87,6 +88,7 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   void HoverAt(QPoint point);
   MappedKey KeyOf(const QKeyEvent& event) const;
   void TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed);
+  void TakeRelease(const QKeyEvent& event);
   void SaveVoice();
   void LoadVoice();
   void OnPressedKeyColor();
@@ -104,6 +106,7 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   QMenu* keyboardSettingsMenu_ = nullptr;
   ModifierState modifiers_;
   bool x11State_ = false;
+  ReleasePairing releasePairing_{[this](const QKeyEvent& event) { TakeRelease(event); }};
   bool destroyed_ = false;
 };
 

@@ -46,6 +46,7 @@ void CChildView::TrackModifiers(const QKeyEvent& event, const MappedKey& key, bo
 }
 
 void CChildView::keyPressEvent(QKeyEvent* event) {
+  releasePairing_.BeforePress(*event);
   // Alt+F4 is the platform's close key; without a window manager to take it, it arrives here.
   if (event->key() == Qt::Key_F4 && event->modifiers() == Qt::AltModifier) {
     window()->close();
@@ -57,20 +58,26 @@ void CChildView::keyPressEvent(QKeyEvent* event) {
   input_.KeyPressed(key.virtualKey, modifiers_);
 }
 
+// A release taken for a repeat would stop a held note. The X server, asked at focus-in, sends
+// a held key as presses only; where it does not, the release it sends before each repeated
+// press is told by the timestamp it shares with that press. Whether the key is down by the time
+// the release is handled tells nothing: the player may have struck it again meanwhile.
 void CChildView::keyReleaseEvent(QKeyEvent* event) {
-  // X11 sends a release before every repeated press; taking it would stop a held note. Qt marks
-  // most of them; a release of a key the server still holds down is one it missed.
   if (event->isAutoRepeat()) return;
-  if (x11State_ && X11KeyIsDown(event->nativeScanCode()).value_or(false)) return;
-  const MappedKey key = KeyOf(*event);
+  releasePairing_.Release(*event);
+}
+
+void CChildView::TakeRelease(const QKeyEvent& event) {
+  const MappedKey key = KeyOf(event);
   if (key.virtualKey == 0) return;
-  TrackModifiers(*event, key, false);
+  TrackModifiers(event, key, false);
   input_.KeyReleased(key.virtualKey, modifiers_);
 }
 
 // Keys released while another window has the focus never reach the view; releasing them when
 // the focus goes keeps notes from hanging.
 void CChildView::focusOutEvent(QFocusEvent* event) {
+  releasePairing_.Flush();
   input_.ReleaseAllKeys(modifiers_);
   // Their releases will not reach the view either.
   modifiers_.leftShiftDown = false;
@@ -81,6 +88,8 @@ void CChildView::focusOutEvent(QFocusEvent* event) {
 // Caps Lock may have changed in another window; the Shift keys were forgotten at focus loss.
 // A pedal found up stops what it held.
 void CChildView::focusInEvent(QFocusEvent* event) {
+  // Before the first key event reaches the view; the server is asked only the first time.
+  releasePairing_.SetActive(x11State_ && !EnableX11DetectableAutoRepeat());
   if (x11State_) modifiers_.capsLockOn = X11CapsLockOn().value_or(modifiers_.capsLockOn);
   input_.ModifiersChanged(modifiers_);
   QWidget::focusInEvent(event);
@@ -114,6 +123,7 @@ void CChildView::HoverAt(QPoint point) {
 }
 
 void CChildView::mousePressEvent(QMouseEvent* event) {
+  releasePairing_.Flush();
   if (event->button() == Qt::LeftButton) {
     PressAt(event->position().toPoint());
   } else if (event->button() == Qt::RightButton) {

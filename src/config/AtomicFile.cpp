@@ -18,6 +18,8 @@ namespace orvane {
 
 namespace {
 
+enum class NewFileResult { Written, NameTaken, NotCreated, WriteFailed };
+
 std::string RandomSuffix() {
   static std::mt19937 generator{std::random_device{}()};
   static constexpr std::string_view kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
@@ -41,22 +43,30 @@ bool WriteAll(int fd, std::string_view content) {
   return true;
 }
 
-// Creates `temp` exclusively with the content, flushed to the disk. False if it exists already
-// or anything fails (the partial file is then removed).
-bool WriteNewFile(const fs::path& temp, std::string_view content, bool& alreadyExists) {
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    alreadyExists = errno == EEXIST;
-    return false;
-  }
+// Writes the content to the open file, flushes it to the disk and closes it.
+bool WriteAndClose(int fd, std::string_view content) {
   const bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
-  if (!ok || !closed) {
+  return ok && closed;
+}
+
+// Creates `temp` exclusively with the content, flushed to the disk. A file there already or one
+// that cannot be made is `NameTaken` or `NotCreated`; a write that fails removes the partial file.
+NewFileResult WriteNewFile(const fs::path& temp, std::string_view content) {
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno == EEXIST ? NewFileResult::NameTaken : NewFileResult::NotCreated;
+  if (!WriteAndClose(fd, content)) {
     std::error_code ignored;
     fs::remove(temp, ignored);
-    return false;
+    return NewFileResult::WriteFailed;
   }
-  return true;
+  return NewFileResult::Written;
+}
+
+// Truncates the existing file and writes the content into it, flushed to the disk.
+bool OverwriteInPlace(const fs::path& target, std::string_view content) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  return fd >= 0 && WriteAndClose(fd, content);
 }
 
 // Makes the rename itself durable; failure here leaves a correct file, so it is not reported.
@@ -69,20 +79,28 @@ void SyncDirectory(const fs::path& directory) {
 
 #else
 
-bool WriteNewFile(const fs::path& temp, std::string_view content, bool& alreadyExists) {
+// The stream's write with its flush; false (and nothing written) when the file does not open.
+bool WriteStream(std::ofstream& out, std::string_view content) {
+  if (!out.is_open()) return false;
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+NewFileResult WriteNewFile(const fs::path& temp, std::string_view content) {
   std::error_code ec;
-  if (fs::exists(temp, ec) || ec) {
-    alreadyExists = !ec;
-    return false;
-  }
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.flush();
-    if (out) return true;
-  }
+  if (fs::exists(temp, ec) || ec) return ec ? NewFileResult::NotCreated : NewFileResult::NameTaken;
+  std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+  if (!out.is_open()) return NewFileResult::NotCreated;
+  if (WriteStream(out, content)) return NewFileResult::Written;
+  out.close();
   fs::remove(temp, ec);
-  return false;
+  return NewFileResult::WriteFailed;
+}
+
+bool OverwriteInPlace(const fs::path& target, std::string_view content) {
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  return WriteStream(out, content);
 }
 
 void SyncDirectory(const fs::path&) {}
@@ -129,21 +147,24 @@ bool ReplaceFileAtomically(const fs::path& path, std::string_view content) {
   const fs::path directory = target.parent_path();
   const std::string baseName = "." + target.filename().string() + ".tmp-";
   fs::path temp;
-  bool created = false;
-  for (int attempt = 0; attempt < 16 && !created; ++attempt) {
+  NewFileResult result = NewFileResult::NameTaken;
+  for (int attempt = 0; attempt < 16 && result == NewFileResult::NameTaken; ++attempt) {
     temp = directory / (baseName + RandomSuffix());
-    bool alreadyExists = false;
-    created = WriteNewFile(temp, content, alreadyExists);
-    if (!created && !alreadyExists) return false;
+    result = WriteNewFile(temp, content);
   }
-  if (!created) return false;
+  // A folder may let its files change but take no new ones (an immutable folder, or one without
+  // write permission holding a writable file): the existing file is then written where it is.
+  // A failed write (a full disk) is no such case; the file stays as it was.
+  if (result == NewFileResult::NotCreated) return exists && OverwriteInPlace(target, content);
+  if (result != NewFileResult::Written) return false;
 
   if (exists) fs::permissions(temp, existing.permissions(), fs::perm_options::replace, ec);
   fs::rename(temp, target, ec);
   if (ec) {
     std::error_code ignored;
     fs::remove(temp, ignored);
-    return false;
+    // A sticky folder refuses to replace another user's file that this one may still write.
+    return exists && OverwriteInPlace(target, content);
   }
   SyncDirectory(directory);
   return true;

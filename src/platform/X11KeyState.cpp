@@ -1,5 +1,6 @@
 #include "platform/X11KeyState.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -7,6 +8,12 @@
 
 #if defined(ORVANE_HAVE_XCB)
 #include <xcb/xcb.h>
+#if defined(ORVANE_HAVE_XCB_XKB)
+// The header names a structure member `explicit`, a keyword of C++.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+#endif
 #endif
 
 namespace orvane {
@@ -21,21 +28,41 @@ xcb_connection_t* Connection() {
   return x11 != nullptr ? x11->connection() : nullptr;
 }
 
+template <typename Reply>
+using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
+
+#if defined(ORVANE_HAVE_XCB_XKB)
+bool AskForDetectableAutoRepeat(xcb_connection_t* connection) {
+  // The server answers requests of the extension only after this one (Qt sends it too).
+  const ReplyPtr<xcb_xkb_use_extension_reply_t> use(
+      xcb_xkb_use_extension_reply(
+          connection,
+          xcb_xkb_use_extension(connection, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr),
+      &std::free);
+  if (!use || !use->supported) return false;
+  constexpr auto kFlag = static_cast<std::uint32_t>(XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT);
+  const ReplyPtr<xcb_xkb_per_client_flags_reply_t> reply(
+      xcb_xkb_per_client_flags_reply(
+          connection,
+          xcb_xkb_per_client_flags(connection, XCB_XKB_ID_USE_CORE_KBD, kFlag, kFlag, 0, 0, 0),
+          nullptr),
+      &std::free);
+  return reply && (reply->value & kFlag) != 0;
+}
+#endif
+
 }  // namespace
 #endif
 
-std::optional<bool> X11KeyIsDown(unsigned keycode) {
-#if defined(ORVANE_HAVE_XCB)
-  if (keycode == 0 || keycode > 255) return std::nullopt;
-  xcb_connection_t* connection = Connection();
-  if (connection == nullptr) return std::nullopt;
-  const std::unique_ptr<xcb_query_keymap_reply_t, decltype(&std::free)> reply(
-      xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr), &std::free);
-  if (!reply) return std::nullopt;
-  return (reply->keys[keycode / 8] & (1u << (keycode % 8))) != 0;
+bool EnableX11DetectableAutoRepeat() {
+#if defined(ORVANE_HAVE_XCB) && defined(ORVANE_HAVE_XCB_XKB)
+  static const bool enabled = [] {
+    xcb_connection_t* connection = Connection();
+    return connection != nullptr && AskForDetectableAutoRepeat(connection);
+  }();
+  return enabled;
 #else
-  (void)keycode;
-  return std::nullopt;
+  return false;
 #endif
 }
 
@@ -44,7 +71,7 @@ std::optional<bool> X11CapsLockOn() {
   xcb_connection_t* connection = Connection();
   if (connection == nullptr) return std::nullopt;
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-  const std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> reply(
+  const ReplyPtr<xcb_query_pointer_reply_t> reply(
       xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr),
       &std::free);
   if (!reply) return std::nullopt;

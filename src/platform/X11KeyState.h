@@ -4,11 +4,12 @@
 
 namespace orvane {
 
-// Whether the key at an X11 keycode is down on the X server right now; none when the program
-// does not run on X11 or the server does not answer. The X server repeats a held key as a
-// release and a press with one timestamp, and Qt does not always see the press in time to mark
-// the release as a repeat; the server's key map tells a repeat (key still down) from a release.
-std::optional<bool> X11KeyIsDown(unsigned keycode);
+// Asks the X server, once per run, to send no release for a key it repeats: a held key then
+// arrives as one press, repeated presses and one release when it is let go, so a release is
+// always a real one, however late the program handles it. True when the server agreed; false
+// off X11 or when the server does not offer it (then only the releases Qt marks as repeats can
+// be told apart). Later calls return the first answer.
+bool EnableX11DetectableAutoRepeat();
 
 // Whether Caps Lock is on for the X server right now; none off X11 or without an answer.
 std::optional<bool> X11CapsLockOn();

@@ -1,13 +1,14 @@
 #include "config/IniFile.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+
+#include "LockedFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -224,18 +225,42 @@ TEST_F(IniFileTest, UnwritableLocationFailsQuietlyAndReadsDefaults) {
 }
 
 TEST_F(IniFileTest, ReadOnlyFileAndDirectoryAreLeftAlone) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind root";
   CIniFile ini(dir_.string());
   ini.PrepareFile(std::string_view("Orvane.ini"));
-  fs::permissions(IniPath(), fs::perms::owner_read, fs::perm_options::replace);
-  EXPECT_FALSE(ini.WriteInt("POSITION", "LEFT", 1));
-  EXPECT_EQ(FileText(), kNarrowDefaultText);
+  const fs::path missing = dir_ / "empty";
+  fs::create_directories(missing);
+  testing::HandToUnprivilegedUser(dir_);
+  testing::RunUnprivileged([&] {
+    fs::permissions(IniPath(), fs::perms::owner_read, fs::perm_options::replace);
+    EXPECT_FALSE(ini.WriteInt("POSITION", "LEFT", 1));
+    EXPECT_EQ(FileText(), kNarrowDefaultText);
 
-  fs::permissions(IniPath(), fs::perms::owner_read | fs::perms::owner_write,
-                  fs::perm_options::replace);
-  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
-  EXPECT_FALSE(ini.WriteInt("POSITION", "LEFT", 1));
-  EXPECT_EQ(ini.ReadInt("POSITION", "LEFT", 7), 0);
+    // Neither the read-only file in a read-only directory nor a new file there is written.
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    EXPECT_FALSE(ini.WriteInt("POSITION", "LEFT", 1));
+    EXPECT_EQ(FileText(), kNarrowDefaultText);
+    fs::permissions(missing, fs::perms::owner_read | fs::perms::owner_exec,
+                    fs::perm_options::replace);
+    CIniFile nowhere(missing.string());
+    nowhere.PrepareFile(std::string_view("Orvane.ini"));
+    EXPECT_FALSE(nowhere.WriteInt("POSITION", "LEFT", 1));
+    EXPECT_EQ(nowhere.ReadInt("POSITION", "LEFT", 7), 7);
+    EXPECT_FALSE(fs::exists(missing / "Orvane.ini"));
+  });
+}
+
+TEST_F(IniFileTest, ShutdownWritesReachTheFileInAFolderThatTakesNoNewFiles) {
+  testing::ForEachFolderTakingNoNewFiles(
+      dir_, [&] { WriteFileText(kNarrowDefaultText); },
+      [&] {
+        CIniFile ini(dir_.string());
+        WriteShutdownKeys(ini);
+        EXPECT_EQ(FileText(),
+                  "[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=2\nMIDIINDEVINDEX=1\n"
+                  "ISHARDWAREMIDIKBDENABLED=0\nPRESSEDKEYCOLOR=12566463\nKEYBOARDTYPE=0\n"
+                  "[POSITION]\nLEFT=-1280\nTOP=100\nRIGHT=-558\nBOTTOM=250\n");
+        EXPECT_EQ(ini.ReadInt("POSITION", "RIGHT", 0), -558);
+      });
 }
 
 TEST_F(IniFileTest, WriteKeepsPermissionsAndLeavesNoTemporaryFiles) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "LockedFolder.h"
 #include "ToneGenFixture.h"
 
 namespace orvane::testing {
@@ -116,6 +117,32 @@ TEST_F(VoiceFilesTest, UnreadableFileGivesTheDefaultVoiceShortFileChangesNothing
   EXPECT_EQ(tone->voice, voice);
   EXPECT_TRUE(titles.empty());
   EXPECT_EQ(files->voiceName(), "");
+}
+
+TEST_F(VoiceFilesTest, WorkingVoiceAndSavesReachExistingFilesInAFolderThatTakesNoNewFiles) {
+  CSettingsBank bank;
+  bank.voice = voice;
+  const auto stored = bank.Store();
+  const std::string bytes(stored.begin(), stored.end());
+  ForEachFolderTakingNoNewFiles(
+      dir.path(),
+      [&] {
+        dir.Write("Orvane.orvset", std::string(kVoiceFileSize, '\0'));
+        dir.Write("Organ.orvane", std::string(kVoiceFileSize, '\0'));
+        titles.clear();
+      },
+      [&] {
+        tone->voice = voice;
+        EXPECT_TRUE(files->WriteVoiceFile(files->workingVoicePath()));
+        EXPECT_EQ(Read("Orvane.orvset"), bytes);
+        EXPECT_TRUE(files->WriteVoiceFile(dir.File("Organ.orvane")));
+        EXPECT_EQ(Read("Organ.orvane"), bytes);
+        EXPECT_EQ(titles, (Strings{"Tellak Orvane", "Organ - Tellak Orvane"}));
+        // A new file is not made; the title stays.
+        EXPECT_FALSE(files->WriteVoiceFile(dir.File("Pad.orvane")));
+        EXPECT_EQ(titles.size(), 2u);
+        EXPECT_EQ(FilesInDir(), (Strings{"Organ.orvane", "Orvane.ini", "Orvane.orvset"}));
+      });
 }
 
 }  // namespace
