@@ -8,8 +8,8 @@ CMAKE_GEN  := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Seconds each fuzz target runs in the test command.
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps build run test check-paths test-release test-sanitize test-fuzz format-check format \
-        install clean
+.PHONY: all deps build run test check-paths test-release test-package test-sanitize test-fuzz \
+        format-check format package install clean
 
 all: build
 
@@ -23,7 +23,7 @@ build: deps
 run: build
 	$(BUILD)/src/app/orvane
 
-test: check-paths deps format-check test-release test-sanitize test-fuzz
+test: check-paths deps format-check test-release test-package test-sanitize test-fuzz
 
 # Build files that name one machine's paths would pass here and fail on every other machine.
 check-paths:
@@ -33,6 +33,11 @@ test-release: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package, checked as installed for real and removed again (scripts/check-package).
+test-package: test-release
+	@$(MAKE) --no-print-directory package >/dev/null
+	scripts/check-package $(BUILD)
 
 test-sanitize: deps
 	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF >/dev/null
@@ -50,6 +55,12 @@ format-check: deps
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# The Debian package $(BUILD)/package/orvane_VERSION_ARCH.deb (install: apt-get install ./FILE).
+package: build
+	@rm -f $(BUILD)/package/orvane_*.deb
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/package/orvane_*.deb
 
 install: build
 	cmake --install $(BUILD)

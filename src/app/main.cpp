@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "app/CommandLine.h"
 #include "app/OrvaneApp.h"
 #include "config/IniFile.h"
 #include "midi/DeviceMessages.h"
@@ -19,9 +20,10 @@
 #include "resources/Texts.h"
 
 int main(int argc, char* argv[]) {
+  if (const auto status = orvane::AnswerTextRequestOnly(argc, argv)) return *status;
   QApplication application(argc, argv);
   QApplication::setApplicationName(orvane::ToQString(orvane::texts::kAppTitle));
-  QApplication::setDesktopFileName("orvane");
+  QApplication::setDesktopFileName("net.orvane_music.TellakOrvane");
   QApplication::setWindowIcon(QIcon(":/orvane/orvane.png"));
 
   std::vector<std::string> arguments;

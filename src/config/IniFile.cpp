@@ -6,6 +6,12 @@
 #include <fstream>
 #include <system_error>
 #include <utility>
+#include <vector>
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 #include "config/AtomicFile.h"
 #include "config/IniDocument.h"
@@ -67,6 +73,39 @@ std::string ExecutableDirectory() {
   return ec ? std::string(".") : current.string();
 }
 
+// Whether two paths name the same directory once symbolic links are followed (/bin and /usr/bin
+// on a merged-/usr system, a link to the build tree).
+bool IsSameDirectory(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  const fs::path canonicalA = fs::weakly_canonical(a, ec);
+  if (ec) return false;
+  const fs::path canonicalB = fs::weakly_canonical(b, ec);
+  return !ec && canonicalA == canonicalB;
+}
+
+// Whether the executable lies where an installation put it: the directory the build was
+// configured to install programs into, a system directory of programs, or the user's own
+// ~/.local/bin. Such a copy is shared by everyone who starts it, so its settings are kept per
+// user even where the directory is writable, as it is for root.
+bool IsInstalledProgramDirectory(const fs::path& directory) {
+  std::vector<fs::path> installed;
+#ifdef ORVANE_INSTALL_BINDIR
+  installed.emplace_back(ORVANE_INSTALL_BINDIR);
+#endif
+#ifndef _WIN32
+  for (const char* system : {"/usr/bin", "/usr/local/bin", "/bin", "/usr/games", "/usr/local/games",
+                             "/usr/sbin", "/usr/local/sbin", "/sbin"}) {
+    installed.emplace_back(system);
+  }
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') installed.push_back(fs::path(home) / ".local" / "bin");
+#endif
+  for (const fs::path& candidate : installed) {
+    if (IsSameDirectory(directory, candidate)) return true;
+  }
+  return false;
+}
+
 // Whether a file can be created in the directory: tried, since permission bits do not tell
 // (read-only mounts, access control lists).
 bool IsWritableDirectory(const fs::path& directory) {
@@ -93,6 +132,11 @@ fs::path PerUserDirectory() {
   if (configHome != nullptr && *configHome == '/') return fs::path(configHome) / "orvane";
   const char* home = std::getenv("HOME");
   if (home != nullptr && *home != '\0') return fs::path(home) / ".config" / "orvane";
+  // Without HOME (a service, a stripped environment) the account's home directory stands in.
+  if (const passwd* account = ::getpwuid(::getuid());
+      account != nullptr && account->pw_dir && *account->pw_dir == '/') {
+    return fs::path(account->pw_dir) / ".config" / "orvane";
+  }
 #endif
   return {};
 }
@@ -105,12 +149,18 @@ void CIniFile::SetExecutableDirectory(std::string directory) {
 
 std::string CIniFile::ChooseSettingsDirectory() {
   const std::string executableDirectory = ExecutableDirectory();
-  if (IsWritableDirectory(PathFromUtf8(executableDirectory))) return executableDirectory;
+  const fs::path executablePath = PathFromUtf8(executableDirectory);
+  const bool installed = IsInstalledProgramDirectory(executablePath);
+  if (!installed && IsWritableDirectory(executablePath)) return executableDirectory;
   const fs::path perUser = PerUserDirectory();
   std::error_code ec;
   if (!perUser.empty()) {
     fs::create_directories(perUser, ec);
-    if (!ec && fs::is_directory(perUser, ec)) return WithoutTrailingSeparator(perUser.string());
+    // An installed copy stays with the per-user directory even when it cannot be made: reads
+    // then give their defaults and writes fail, and nothing is ever written beside the program.
+    if (installed || (!ec && fs::is_directory(perUser, ec))) {
+      return WithoutTrailingSeparator(perUser.string());
+    }
   }
   // Nowhere to write: reads give their defaults and writes fail, as for a read-only directory.
   return executableDirectory;

@@ -15,8 +15,11 @@ namespace orvane {
 // Names and paths in narrow strings are UTF-8.
 class CIniFile : public Singleton<CIniFile> {
  public:
-  // The settings directory: the executable's when it is writable (the portable layout), else
-  // the per-user one, $XDG_CONFIG_HOME/orvane or ~/.config/orvane, created when missing.
+  // The settings directory: the executable's when it is writable and not an installation's
+  // directory of programs (the portable layout: a build tree, an unpacked archive), else the
+  // per-user one, $XDG_CONFIG_HOME/orvane or ~/.config/orvane, created when missing. A copy in
+  // /usr/bin, /usr/local/bin, ~/.local/bin or the build's install directory is an installed one
+  // and keeps its settings per user even when run as root.
   CIniFile();
   // A given directory (tests, and callers that chose the directory themselves).
   explicit CIniFile(std::string directory);

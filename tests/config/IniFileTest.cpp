@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -293,6 +294,74 @@ TEST_F(IniFileTest, SettingsDirectoryIsTheExecutablesWhenWritableElseThePerUserO
   } else {
     ::unsetenv("XDG_CONFIG_HOME");
   }
+  CIniFile::SetExecutableDirectory("");
+}
+
+// Sets an environment variable for the length of a scope and restores what was there.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    if (saved_) {
+      ::setenv(name_, saved_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
+// An installed copy shares its directory with every user. Run as root that directory is writable,
+// and the settings once landed beside /usr/bin/orvane; now they go to the user's config.
+TEST_F(IniFileTest, InstalledCopyKeepsItsSettingsPerUserEvenWhereItsDirectoryIsWritable) {
+  const ScopedEnvironment configHome("XDG_CONFIG_HOME", (dir_ / "config").string());
+  const ScopedEnvironment home("HOME", (dir_ / "home").string());
+  const std::string perUser = (dir_ / "config" / "orvane").string();
+
+  CIniFile::SetExecutableDirectory("/usr/bin");
+  EXPECT_EQ(CIniFile::ChooseSettingsDirectory(), perUser);
+  EXPECT_FALSE(fs::exists("/usr/bin/Orvane.ini"));
+
+  // Reached through a link (/bin on a merged-/usr system, a link of the user's own).
+  fs::create_directory_symlink("/usr/bin", dir_ / "bin-link");
+  CIniFile::SetExecutableDirectory((dir_ / "bin-link").string());
+  EXPECT_EQ(CIniFile::ChooseSettingsDirectory(), perUser);
+
+  // The user's own ~/.local/bin is writable for everyone who can run the program from there.
+  fs::create_directories(dir_ / "home" / ".local" / "bin");
+  CIniFile::SetExecutableDirectory((dir_ / "home" / ".local" / "bin").string());
+  EXPECT_EQ(CIniFile::ChooseSettingsDirectory(), perUser);
+  EXPECT_TRUE(fs::is_empty(dir_ / "home" / ".local" / "bin"));
+
+  // A writable folder of its own (a build tree, an unpacked archive) stays portable.
+  fs::create_directories(dir_ / "unpacked" / "orvane-1.0");
+  CIniFile::SetExecutableDirectory((dir_ / "unpacked" / "orvane-1.0").string());
+  EXPECT_EQ(CIniFile::ChooseSettingsDirectory(), (dir_ / "unpacked" / "orvane-1.0").string());
+  CIniFile::SetExecutableDirectory("");
+}
+
+TEST_F(IniFileTest, InstalledCopyWithoutAUsableConfigDirectoryWritesNothingBesideItself) {
+  std::ofstream(dir_ / "plain-file") << "x";
+  const ScopedEnvironment configHome("XDG_CONFIG_HOME", (dir_ / "plain-file").string());
+  const ScopedEnvironment home("HOME", (dir_ / "home").string());
+  const fs::path bin = dir_ / "home" / ".local" / "bin";
+  fs::create_directories(bin);
+  CIniFile::SetExecutableDirectory(bin.string());
+
+  CIniFile ini;
+  EXPECT_EQ(ini.GetDirectory(), (dir_ / "plain-file" / "orvane").string());
+  ini.PrepareFile("Orvane.ini");
+  EXPECT_FALSE(ini.WriteInt("COMMON_SETTINGS", "KEYBOARDTYPE", 1));
+  EXPECT_EQ(ini.ReadInt("COMMON_SETTINGS", "KEYBOARDTYPE", 0), 0);
+  EXPECT_TRUE(fs::is_empty(bin));
   CIniFile::SetExecutableDirectory("");
 }
 
