@@ -20,7 +20,7 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  QApplication::setApplicationName(orvane::ToQString(orvane::texts::kAppTitle));
+  QApplication::setApplicationName(orvane::ToQString(orvane::texts::kProductName));
   QApplication::setDesktopFileName("orvane");
   QApplication::setWindowIcon(QIcon(":/orvane/orvane.png"));
 

@@ -1,7 +1,9 @@
 #include <QAction>
 #include <QCoreApplication>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <optional>
 
 #include "AppFixture.h"
 #include "voice/SettingsBank.h"
@@ -25,7 +27,7 @@ std::string VoiceBytes(const Voice& voice) {
 
 TEST_F(WindowLifecycle, FirstStartIsCentredPianoAndCloseWritesSettingsAndVoice) {
   Start();
-  EXPECT_EQ(frame().windowTitle().toStdString(), "Tellak Orvane");
+  EXPECT_EQ(frame().windowTitle().toStdString(), "Orvane");
   EXPECT_EQ(frame().frameGeometry().size(), QSize(722, 150));
   EXPECT_TRUE(KeyboardSettingsItem(frame(), 0)->isChecked());
   EXPECT_FALSE(KeyboardSettingsItem(frame(), 1)->isChecked());
@@ -99,6 +101,26 @@ TEST_F(WindowLifecycle, TooShortWorkingVoiceIsReportedAndTheDefaultVoicePlays) {
   EXPECT_EQ(view().toneGen().voice, Voice::Default());
   Close();
   EXPECT_EQ(ReadFile("Orvane.orvset"), VoiceBytes(Voice::Default()));
+}
+
+// Seen in the real program: "Tellak Orvane" from the start, also with no working voice to read.
+TEST_F(WindowLifecycle, TitleIsTheApplicationTitleUntilAVoiceFileIsRead) {
+  const struct {
+    std::optional<std::string> workingVoice;
+    const char* title;
+  } cases[] = {
+      {std::nullopt, "Orvane"},
+      {std::string(50, '\x05'), "Orvane"},  // too short: reported, nothing read
+      {VoiceBytes(Voice::Default()), "Tellak Orvane"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    QFile::remove(QString::fromStdString(Path("Orvane.orvset")));
+    if (c.workingVoice) WriteFile("Orvane.orvset", *c.workingVoice);
+    Start();
+    EXPECT_EQ(frame().windowTitle().toStdString(), c.title);
+    Close();
+  }
 }
 
 TEST_F(WindowLifecycle, ExitCommandSavesLikeAClose) {
