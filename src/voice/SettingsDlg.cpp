@@ -212,7 +212,7 @@ bool CSettingsDlg::ReadControls() {
 }
 
 void CSettingsDlg::ReportInvalidField(QLineEdit& field, const std::string& message) {
-  messages.ShowMessage(message, texts::kAppTitle, MessageIcon::Warning);
+  messages.ShowOwnedMessage(message, texts::kAppTitle, MessageIcon::Warning);
   field.setFocus(Qt::OtherFocusReason);
   field.selectAll();
 }

@@ -80,7 +80,7 @@ VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
   try {
     bank_.Load(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), count));
   } catch (const VoiceFileEndOfFile& endOfFile) {
-    messages_.ShowMessage(endOfFile.what(), texts::kAppTitle, MessageIcon::Stop);
+    messages_.ShowOwnedMessage(endOfFile.what(), texts::kAppTitle, MessageIcon::Stop);
     return VoiceReadResult::TooShort;
   }
   toneGen_.voice = bank_.voice;

@@ -12,16 +12,19 @@
 
 namespace orvane::testing {
 
-// A tone generator on the recording MIDI layer, with its settings in a fresh directory.
-struct ToneGenRig {
+// A tone generator on the recording MIDI layer, with its settings in a fresh directory. Its
+// messages are recorded, or shown as real message boxes with QtUserMessages.
+template <typename Messages = RecordingUserMessages>
+struct BasicToneGenRig {
   TempDir directory;
   RecordingMidiLayer midi;
-  RecordingUserMessages messages;
+  Messages messages;
   CIniFile iniFile{directory.path().string()};
   CToneGen toneGen{midi, messages, iniFile};
 
   std::string PathOf(const char* name) const { return directory.File(name); }
 };
+using ToneGenRig = BasicToneGenRig<>;
 
 // Saves a picture of `widget` as `fileName` in $ORVANE_SCREENSHOT_DIR when that is set.
 inline void SaveScreenshotIfAsked(QWidget& widget, const char* fileName) {
