@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QtTest/QTest>
 #include <optional>
 
 #include "AppFixture.h"
@@ -121,6 +122,25 @@ TEST_F(WindowLifecycle, TitleIsTheApplicationTitleUntilAVoiceFileIsRead) {
     EXPECT_EQ(frame().windowTitle().toStdString(), c.title);
     Close();
   }
+}
+
+// Seen under openbox, which offers a maximise button anyway: the window stayed maximised and
+// the screen-sized rectangle was stored as a normal one.
+TEST_F(WindowLifecycle, MaximisedWindowGoesBackAndMinimisedOneStoresItsNormalRectangle) {
+  WriteFile("Orvane.ini", "[POSITION]\nLEFT=30\nTOP=20\nRIGHT=780\nBOTTOM=200\n");
+  Start();
+  const QRect normal(30, 20, 750, 180);
+  ASSERT_EQ(frame().frameGeometry(), normal);
+  frame().showMaximized();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !frame().isMaximized(); }, 1000));
+  EXPECT_EQ(frame().frameGeometry(), normal);
+  frame().showMinimized();
+  QCoreApplication::processEvents();
+  Close();
+  EXPECT_EQ(IniValue("POSITION", "LEFT"), 30);
+  EXPECT_EQ(IniValue("POSITION", "TOP"), 20);
+  EXPECT_EQ(IniValue("POSITION", "RIGHT"), 780);
+  EXPECT_EQ(IniValue("POSITION", "BOTTOM"), 200);
 }
 
 TEST_F(WindowLifecycle, ExitCommandSavesLikeAClose) {
