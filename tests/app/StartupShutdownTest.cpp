@@ -124,6 +124,59 @@ TEST_F(WindowLifecycle, TitleIsTheApplicationTitleUntilAVoiceFileIsRead) {
   }
 }
 
+// The settings file as the user finds it: created with the nine default lines, then the keys
+// written at the close in their fixed order (an empty file shows the order of the writes).
+TEST_F(WindowLifecycle, SettingsFileTextAtFirstStartAndAfterTheClose) {
+  const std::string afterClose[] = {
+      "[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=0\nMIDIINDEVINDEX=0\nISHARDWAREMIDIKBDENABLED=0\n"
+      "PRESSEDKEYCOLOR=12566463\nKEYBOARDTYPE=1\n[POSITION]\n",
+      "[COMMON_SETTINGS]\nPRESSEDKEYCOLOR=12566463\nISHARDWAREMIDIKBDENABLED=0\n"
+      "MIDIOUTDEVINDEX=0\nMIDIINDEVINDEX=0\nKEYBOARDTYPE=1\n[POSITION]\n",
+  };
+  for (bool emptyFile : {false, true}) {
+    SCOPED_TRACE(emptyFile ? "empty file" : "no file");
+    QFile::remove(QString::fromStdString(Path("Orvane.ini")));
+    if (emptyFile) WriteFile("Orvane.ini", "");
+    Start();
+    EXPECT_EQ(ReadFile("Orvane.ini"),
+              emptyFile ? ""
+                        : "[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=0\nMIDIINDEVINDEX=0\n"
+                          "ISHARDWAREMIDIKBDENABLED=0\n[POSITION]\nLEFT=0\nTOP=0\nRIGHT=0\n"
+                          "BOTTOM=0\n");
+    frame().OnCommand(32805);  // accordion, so a changed value shows too
+    const QRect outer = frame().frameGeometry();
+    Close();
+    const std::string position = "LEFT=" + std::to_string(outer.left()) +
+                                 "\nTOP=" + std::to_string(outer.top()) +
+                                 "\nRIGHT=" + std::to_string(outer.left() + outer.width()) +
+                                 "\nBOTTOM=" + std::to_string(outer.top() + outer.height()) + "\n";
+    EXPECT_EQ(ReadFile("Orvane.ini"), afterClose[emptyFile ? 1 : 0] + position);
+  }
+}
+
+// Negative positions are checked on a real X server by the end-to-end test: the offscreen
+// platform moves windows left of or above the screen back by their frame.
+TEST_F(WindowLifecycle, SavedRectangleIsUsedAsStoredAndWrittenBackAsThePlacedOne) {
+  const struct {
+    const char* position;
+    QRect placed;
+  } cases[] = {
+      {"LEFT=5000\nTOP=4000\nRIGHT=5800\nBOTTOM=4200\n", QRect(5000, 4000, 800, 200)},
+      {"LEFT=100\n", QRect(100, 0, 722, 150)},  // only LEFT set counts as a saved position
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.position);
+    WriteFile("Orvane.ini", std::string("[POSITION]\n") + c.position);
+    Start();
+    EXPECT_EQ(frame().frameGeometry(), c.placed);
+    Close();
+    EXPECT_EQ(IniValue("POSITION", "LEFT"), c.placed.left());
+    EXPECT_EQ(IniValue("POSITION", "TOP"), c.placed.top());
+    EXPECT_EQ(IniValue("POSITION", "RIGHT"), c.placed.left() + c.placed.width());
+    EXPECT_EQ(IniValue("POSITION", "BOTTOM"), c.placed.top() + c.placed.height());
+  }
+}
+
 // Seen under openbox, which offers a maximise button anyway: the window stayed maximised and
 // the screen-sized rectangle was stored as a normal one.
 TEST_F(WindowLifecycle, MaximisedWindowGoesBackAndMinimisedOneStoresItsNormalRectangle) {
