@@ -169,6 +169,14 @@ TEST(MidiSettingsDlgMessages, InputThatFailsToOpenIsReportedModalOverTheDialog) 
   EXPECT_FALSE(driver.leftOpen()) << "the dialog stayed open";
 }
 
+TEST_F(MidiSettingsDlgTest, DeviceListDropsDownAsTwelveRowsWithAScrollBar) {
+  EnableInputs(std::vector<std::string>(30, "Keyboard"));
+  RunCommand([&](QDialog& dialog) {
+    testing::ExpectDropDownList(dialog, *Control<QComboBox>(dialog, ids::kInputDeviceList), 12);
+    Click(dialog, ids::kCancel);
+  });
+}
+
 TEST_F(MidiSettingsDlgTest, OpensWithTheBoxFocusedAndTheDevicesInUseChosen) {
   EnableInputs({"Test Keyboard"});
   RunCommand([&](QDialog& dialog) {

@@ -150,6 +150,18 @@ TEST_F(SettingsDlgTest, ValidationBoxIsModalOverTheDialogAndTypingThenReplacesTh
   }
 }
 
+// Seen in the real program: the style opened the 128 patches as a column the height of the
+// screen, ignoring the row limit.
+TEST_F(SettingsDlgTest, PatchListDropsDownAsSixteenRowsWithAScrollBar) {
+  EditVoice([&](QDialog& dialog) {
+    for (int layer : {1, ids::kDrumLayer}) {
+      SCOPED_TRACE(layer);
+      testing::ExpectDropDownList(dialog, *Control<QComboBox>(dialog, ids::kPatchList[layer]), 16);
+    }
+    Click(dialog, ids::kCancel);
+  });
+}
+
 TEST_F(SettingsDlgTest, ApplyAndExitAppliesEveryControlOnce) {
   rig.toneGen.voice.patch[3] = 200;  // only a voice file holds such a patch
   EditVoice([&](QDialog& dialog) {
