@@ -131,7 +131,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     return;
   }
-  const QRect outer = frameGeometry();
+  const QRect outer = RectangleToStore();
   view_.savedWindowRect = {outer.left(), outer.top(), outer.left() + outer.width(),
                            outer.top() + outer.height()};
   view_.OnDestroy();
@@ -144,6 +144,39 @@ void CMainFrame::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
     view_.setFocus(Qt::ActiveWindowFocusReason);
   }
+  if (event->type() == QEvent::WindowStateChange && (windowState() & kEnlargedStates)) {
+    // The window has no maximise button, yet some window managers offer one anyway (openbox):
+    // the window goes back to its normal rectangle, once the window manager is done.
+    QMetaObject::invokeMethod(
+        this, [this] { setWindowState(windowState() & ~kEnlargedStates); }, Qt::QueuedConnection);
+  }
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  RememberNormalRectangle();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  RememberNormalRectangle();
+}
+
+void CMainFrame::RememberNormalRectangle() {
+  if (isVisible() && (windowState() & (kEnlargedStates | Qt::WindowMinimized)) == 0) {
+    normalOuter_ = frameGeometry();
+  }
+}
+
+// A minimised, maximised or full-screen window stores the rectangle it had before, so the next
+// start opens a normal window; the minimum size applies to what is stored as well.
+QRect CMainFrame::RectangleToStore() const {
+  QRect outer = frameGeometry();
+  if ((windowState() & (kEnlargedStates | Qt::WindowMinimized)) != 0 && normalOuter_.isValid()) {
+    outer = normalOuter_;
+  }
+  outer.setSize(outer.size().expandedTo(QSize(minTrackWidth, minTrackHeight)));
+  return outer;
 }
 
 }  // namespace orvane

@@ -38,6 +38,8 @@ class CMainFrame : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -46,10 +48,15 @@ class CMainFrame : public QMainWindow {
   void ApplyPlacement();
   void ApplyOuterMinimum();
   QSize FrameMargins() const;
+  void RememberNormalRectangle();
+  QRect RectangleToStore() const;
+
+  static constexpr Qt::WindowStates kEnlargedStates = Qt::WindowMaximized | Qt::WindowFullScreen;
 
   std::function<bool(int)> appCommands_;
   CChildView view_;
   QRect placedOuter_;  // the outer rectangle the window was placed at
+  QRect normalOuter_;  // the last outer rectangle seen while neither minimised nor enlarged
   bool placementChecked_ = false;
   int runningCommands_ = 0;      // commands under way, each perhaps in a dialog's event loop
   bool closeRequested_ = false;  // a close came while a command was under way

@@ -21,6 +21,7 @@ bool COrvaneApp::InitInstance() {
   frame_->Create(arguments_);
   frame_->show();
   frame_->view().setFocus(Qt::ActiveWindowFocusReason);
+  windowShown_ = true;
   return true;
 }
 
@@ -29,6 +30,10 @@ void COrvaneApp::CloseOnSessionEnd() {
 }
 
 void COrvaneApp::CloseMainWindow() {
+  // Before the window is shown only a start-up message box can be waiting (a fatal device
+  // error, no MIDI input, a voice file cut short), and the settings may be read only in part.
+  // Nothing has been played or changed yet: end at once, saving nothing, as OK on a fatal box.
+  if (!windowShown_) services_.messages.EndProcess(kStoppedBeforeShownStatus);
   if (frame_ != nullptr) frame_->close();
 }
 

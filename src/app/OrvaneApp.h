@@ -24,7 +24,8 @@ class COrvaneApp {
 
   // Creates the frame (which builds the view and its tone generator), loads it and shows it.
   bool InitInstance();
-  // Makes the end of the desktop session and stop signals close the main window normally.
+  // Makes the end of the desktop session and stop signals close the main window normally. One
+  // that comes while the start-up still waits on a message box ends the process with status 1.
   void CloseOnSessionEnd();
   // The application's own commands; false for any other.
   bool OnCommand(int command);
@@ -40,6 +41,9 @@ class COrvaneApp {
   std::vector<std::string> arguments_;
   QPointer<CMainFrame> frame_;
   std::unique_ptr<SessionEnd> sessionEnd_;
+  bool windowShown_ = false;
+
+  static constexpr int kStoppedBeforeShownStatus = 1;
 };
 
 }  // namespace orvane

@@ -22,7 +22,7 @@
 int main(int argc, char* argv[]) {
   if (const auto status = orvane::AnswerTextRequestOnly(argc, argv)) return *status;
   QApplication application(argc, argv);
-  QApplication::setApplicationName(orvane::ToQString(orvane::texts::kAppTitle));
+  QApplication::setApplicationName(orvane::ToQString(orvane::texts::kProductName));
   QApplication::setDesktopFileName("net.orvane_music.TellakOrvane");
   QApplication::setWindowIcon(QIcon(":/orvane/orvane.png"));
 

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "midi/ToneGen.h"
+#include "platform/QtDropDownList.h"
 #include "resources/DialogControlIds.h"
 
 namespace orvane {
@@ -19,13 +20,15 @@ namespace {
 constexpr int kTestNote = 12;
 // Device names can be long; the closed lists show this many characters, the open list all.
 constexpr int kVisibleNameLength = 32;
+// Rows an open device list shows; a scroll bar reaches the rest.
+constexpr int kVisibleDevices = 12;
 
 QComboBox* MakeDeviceList(int id, QWidget* parent) {
   auto* list = new QComboBox(parent);
   list->setObjectName(QString::number(id));
   list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   list->setMinimumContentsLength(kVisibleNameLength);
-  list->setMaxVisibleItems(12);
+  ShowAsDropDownList(*list, kVisibleDevices);
   return list;
 }
 

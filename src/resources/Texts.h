@@ -10,9 +10,12 @@ inline constexpr std::string_view kMakerSite = "www.orvane-music.net";
 inline constexpr std::string_view kMakerStartPage = "https://www.orvane-music.net/";
 inline constexpr std::string_view kProductPage = "https://www.orvane-music.net/tellak-orvane/";
 
-inline constexpr std::string_view kAppTitle = "Tellak Orvane";
-// The caption of the message boxes that name none of their own.
-inline constexpr std::string_view kMessageCaption = "Orvane";
+// The application title: the main window's title until a voice file is read or written under a
+// path, and the caption of the message boxes that name none of their own.
+inline constexpr std::string_view kAppTitle = "Orvane";
+// The program's name: the window's title for the working voice, and what follows a voice's name
+// in the title ("Organ - Tellak Orvane").
+inline constexpr std::string_view kProductName = "Tellak Orvane";
 inline constexpr std::string_view kHelpCaption = "Tellak Orvane Help";
 inline constexpr std::string_view kAboutCaption = "About Tellak Orvane";
 inline constexpr std::string_view kAboutLine1 =

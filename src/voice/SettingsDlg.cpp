@@ -13,6 +13,7 @@
 #include <string>
 
 #include "midi/ToneGen.h"
+#include "platform/QtDropDownList.h"
 #include "platform/QtText.h"
 #include "platform/UserMessages.h"
 #include "resources/DialogControlIds.h"
@@ -26,6 +27,8 @@ namespace {
 
 // The note the Listen button plays: MIDI note 48 plus shifts and transpositions.
 constexpr int kPreviewNote = 12;
+// Rows an open patch list shows; a scroll bar reaches the rest.
+constexpr int kVisiblePatches = 16;
 
 QString ChannelText(int layer) {
   if (layer == ids::kDrumLayer) return QStringLiteral("Channel 10 (Drum Set)");
@@ -86,7 +89,7 @@ void CSettingsDlg::BuildControls() {
     auto* list = new QComboBox(this);
     list->setObjectName(IdName(ids::kPatchList[i]));
     list->addItems(i == ids::kDrumLayer ? programNumbers : instrumentNames);
-    list->setMaxVisibleItems(16);
+    ShowAsDropDownList(*list, kVisiblePatches);
     auto* transpositionEdit = new QLineEdit(this);
     transpositionEdit->setObjectName(IdName(ids::kTranspositionEdit[i]));
     auto* volumeEdit = new QLineEdit(this);
@@ -212,7 +215,7 @@ bool CSettingsDlg::ReadControls() {
 }
 
 void CSettingsDlg::ReportInvalidField(QLineEdit& field, const std::string& message) {
-  messages.ShowMessage(message, texts::kMessageCaption, MessageIcon::Warning);
+  messages.ShowOwnedMessage(message, texts::kAppTitle, MessageIcon::Warning);
   field.setFocus(Qt::OtherFocusReason);
   field.selectAll();
 }

@@ -80,7 +80,7 @@ VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
   try {
     bank_.Load(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), count));
   } catch (const VoiceFileEndOfFile& endOfFile) {
-    messages_.ShowMessage(endOfFile.what(), texts::kMessageCaption, MessageIcon::Stop);
+    messages_.ShowOwnedMessage(endOfFile.what(), texts::kAppTitle, MessageIcon::Stop);
     return VoiceReadResult::TooShort;
   }
   toneGen_.voice = bank_.voice;
@@ -90,10 +90,10 @@ VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
 
 void VoiceFiles::ApplyTitleRule(const std::string& path) {
   if (path == tempVoicePath_) return;
-  std::string title(texts::kAppTitle);
+  std::string title(texts::kProductName);
   if (path != workingVoicePath_) {
     voiceName_ = WithoutVoiceExtension(FileNameOf(path));
-    title = voiceName_ + " - " + std::string(texts::kAppTitle);
+    title = voiceName_ + " - " + std::string(texts::kProductName);
   }
   if (setTitle_) setTitle_(title);
 }

@@ -28,7 +28,8 @@ AppTest::~AppTest() {
 
 void AppTest::Start(std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), "orvane");
-  app_ = std::make_unique<COrvaneApp>(AppServices{midi_, messages_, desktop_, *ini_}, arguments);
+  app_ =
+      std::make_unique<COrvaneApp>(AppServices{midi_, *shownMessages_, desktop_, *ini_}, arguments);
   app_->InitInstance();
   QApplication::setActiveWindow(&frame());
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame()));

@@ -15,6 +15,7 @@
 #include "app/OrvaneApp.h"
 #include "config/IniFile.h"
 #include "platform/DesktopServices.h"
+#include "platform/QtUserMessages.h"
 
 namespace orvane::testing {
 
@@ -54,6 +55,9 @@ class AppTest : public ::testing::Test {
 
   // Starts the program; `arguments` after the program name.
   void Start(std::vector<std::string> arguments = {});
+  // From the next Start on, messages are real message boxes instead of records (work them with
+  // MessageBoxDriver).
+  void ShowRealMessageBoxes() { shownMessages_ = &realMessages_; }
   // Closes the main window the way the user does and lets it be deleted.
   void Close();
 
@@ -81,6 +85,8 @@ class AppTest : public ::testing::Test {
   QTemporaryDir dir_;
   RecordingMidiLayer midi_;
   RecordingUserMessages messages_;
+  QtUserMessages realMessages_;
+  UserMessages* shownMessages_ = &messages_;
   ScriptedDesktop desktop_;
   std::unique_ptr<CIniFile> ini_;
   std::unique_ptr<COrvaneApp> app_;

@@ -2,10 +2,12 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest/QTest>
 
 #include "AppFixture.h"
+#include "ModalDialogDriver.h"
 #include "app/AboutDlg.h"
 #include "display/KeyboardPainter.h"
 
@@ -14,6 +16,15 @@ namespace {
 
 using WindowCommands = AppTest;
 using Notes = std::vector<ShortMessage>;
+
+// The help text as the user reads it, byte for byte.
+constexpr std::string_view kHelpText =
+    "Use <SPACEBAR> to get sustain pedal effect when you play with mouse.\n"
+    "Use <SHIFT> keys to get sustain pedal effect when you play with PC keyboard. Use <CAPS LOCK> "
+    "to fix sustain pedal effect when you play with PC keyboard.\n"
+    "Use <ENTER> or right mouse button to mute all sounds.\n"
+    "\n"
+    "You can find some *.orvane files on homepage of Tellak Orvane.";
 
 QStringList Captions(const QMenu& menu) {
   QStringList captions;
@@ -89,8 +100,63 @@ TEST_F(WindowCommands, HelpSilencesThenShowsTheOwnerlessBox) {
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0].caption, "Tellak Orvane Help");
   EXPECT_EQ(messages_.shown[0].icon, MessageIcon::None);
-  EXPECT_TRUE(messages_.shown[0].text.starts_with("Use <SPACEBAR> to get sustain"));
-  EXPECT_TRUE(messages_.shown[0].text.ends_with("homepage of Tellak Orvane."));
+  EXPECT_EQ(messages_.shown[0].text, kHelpText);
+  EXPECT_FALSE(messages_.shown[0].owned);
+}
+
+// The real box: no owner and not modal, so the main window stays playable while it is shown.
+TEST_F(WindowCommands, HelpBoxLeavesTheMainWindowPlayable) {
+  ShowRealMessageBoxes();
+  Start();
+  QString text;
+  QWidget* owner = &frame();
+  Notes playedMeanwhile;
+  MessageBoxDriver boxDriver([&](QMessageBox& box) {
+    text = box.text();
+    owner = box.parentWidget();
+    EXPECT_EQ(box.windowTitle(), "Tellak Orvane Help");
+    EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
+    EXPECT_FALSE(box.isModal());
+    midi_.Clear();
+    QTest::keyClick(frame().windowHandle(), Qt::Key_Q);
+    playedMeanwhile = NotesAndResets();
+    CloseBox(box, BoxClose::Return);
+  });
+  QTest::keyClick(frame().windowHandle(), Qt::Key_F1);
+  EXPECT_TRUE(boxDriver.ran());
+  EXPECT_FALSE(boxDriver.leftOpen());
+  EXPECT_EQ(text.toStdString(), kHelpText);
+  EXPECT_EQ(owner, nullptr);
+  EXPECT_EQ(playedMeanwhile, (Notes{NoteOn(0, 48), NoteOff(0, 48)}));
+}
+
+// Seen in the real program: the box after F3 had no owner, so the window played on beneath it
+// and F3 could open another command over the waiting one.
+TEST_F(WindowCommands, TooShortVoiceBoxAfterLoadIsModalOverTheMainWindow) {
+  ShowRealMessageBoxes();
+  Start();
+  WriteFile("Short.orvane", std::string(50, '\x05'));
+  desktop_.openAnswer = Path("Short.orvane");
+  QWidget* owner = nullptr;
+  bool modal = false;
+  Notes playedMeanwhile{kReset};
+  MessageBoxDriver boxDriver([&](QMessageBox& box) {
+    owner = box.parentWidget();
+    modal = box.isModal();
+    EXPECT_EQ(box.text(), "Attempted to access an unnamed file past its end.");
+    EXPECT_EQ(box.icon(), QMessageBox::Critical);
+    midi_.Clear();
+    QTest::keyClick(frame().windowHandle(), Qt::Key_Q);
+    playedMeanwhile = NotesAndResets();
+    CloseBox(box, BoxClose::Escape);
+  });
+  QTest::keyClick(frame().windowHandle(), Qt::Key_F3);
+  EXPECT_TRUE(boxDriver.ran());
+  EXPECT_FALSE(boxDriver.leftOpen());
+  EXPECT_EQ(owner, &frame());
+  EXPECT_TRUE(modal);
+  EXPECT_TRUE(playedMeanwhile.empty());
+  EXPECT_EQ(frame().windowTitle(), "Orvane");
 }
 
 TEST_F(WindowCommands, AboutAndWebPagesOpenTheMakersAddresses) {

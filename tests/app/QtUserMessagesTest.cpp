@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
+#include "ModalDialogDriver.h"
 #include "platform/QtUserMessages.h"
 
 namespace orvane {
@@ -50,6 +53,52 @@ TEST(QtUserMessagesBox, WaitsForOkWithoutBlockingOtherWindows) {
   });
   messages.ShowMessage("No MIDI output device!", "Error!", MessageIcon::Warning);
   EXPECT_EQ(icon, QMessageBox::Warning);
+}
+
+// Both kinds of message over an open modal dialog: modal over it, so every way of closing works.
+TEST(QtUserMessagesBox, BoxOverAModalDialogBelongsToItAndClosesEveryWay) {
+  QtUserMessages messages;
+  for (testing::BoxClose way : testing::kEveryBoxClose) {
+    for (bool owned : {false, true}) {
+      SCOPED_TRACE(std::string(testing::NameOf(way)) + (owned ? ", owned" : ", ownerless"));
+      QDialog dialog;
+      testing::ModalDialogDriver driver([&](QDialog& shown) {
+        QWidget* owner = nullptr;
+        testing::MessageBoxDriver boxDriver([&](QMessageBox& box) {
+          owner = box.parentWidget();
+          EXPECT_EQ(QApplication::activeModalWidget(), &box);
+          testing::CloseBox(box, way);
+        });
+        if (owned) {
+          messages.ShowOwnedMessage("Enter an integer.", "Orvane", MessageIcon::Warning);
+        } else {
+          messages.ShowMessage("Error in MIDI IN OPEN function!", "Error!", MessageIcon::Warning);
+        }
+        EXPECT_FALSE(boxDriver.leftOpen()) << "the box could not be closed";
+        EXPECT_EQ(owner, &shown);
+        shown.reject();
+      });
+      dialog.exec();
+      EXPECT_TRUE(driver.ran());
+    }
+  }
+}
+
+// With no dialog open, an owned box belongs to the main window and blocks it until answered.
+TEST(QtUserMessagesBox, OwnedBoxWithoutADialogIsModalOverTheMainWindow) {
+  QMainWindow mainWindow;
+  mainWindow.show();
+  QWidget* owner = nullptr;
+  testing::MessageBoxDriver boxDriver([&](QMessageBox& box) {
+    owner = box.parentWidget();
+    EXPECT_EQ(QApplication::activeModalWidget(), &box);
+    testing::CloseBox(box, testing::BoxClose::Return);
+  });
+  QtUserMessages messages;
+  messages.ShowOwnedMessage("Attempted to access an unnamed file past its end.", "Orvane",
+                            MessageIcon::Stop);
+  EXPECT_FALSE(boxDriver.leftOpen());
+  EXPECT_EQ(owner, &mainWindow);
 }
 
 }  // namespace

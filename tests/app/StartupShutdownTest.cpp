@@ -1,7 +1,10 @@
 #include <QAction>
 #include <QCoreApplication>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QtTest/QTest>
+#include <optional>
 
 #include "AppFixture.h"
 #include "voice/SettingsBank.h"
@@ -25,7 +28,7 @@ std::string VoiceBytes(const Voice& voice) {
 
 TEST_F(WindowLifecycle, FirstStartIsCentredPianoAndCloseWritesSettingsAndVoice) {
   Start();
-  EXPECT_EQ(frame().windowTitle().toStdString(), "Tellak Orvane");
+  EXPECT_EQ(frame().windowTitle().toStdString(), "Orvane");
   EXPECT_EQ(frame().frameGeometry().size(), QSize(722, 150));
   EXPECT_TRUE(KeyboardSettingsItem(frame(), 0)->isChecked());
   EXPECT_FALSE(KeyboardSettingsItem(frame(), 1)->isChecked());
@@ -99,6 +102,98 @@ TEST_F(WindowLifecycle, TooShortWorkingVoiceIsReportedAndTheDefaultVoicePlays) {
   EXPECT_EQ(view().toneGen().voice, Voice::Default());
   Close();
   EXPECT_EQ(ReadFile("Orvane.orvset"), VoiceBytes(Voice::Default()));
+}
+
+// Seen in the real program: "Tellak Orvane" from the start, also with no working voice to read.
+TEST_F(WindowLifecycle, TitleIsTheApplicationTitleUntilAVoiceFileIsRead) {
+  const struct {
+    std::optional<std::string> workingVoice;
+    const char* title;
+  } cases[] = {
+      {std::nullopt, "Orvane"},
+      {std::string(50, '\x05'), "Orvane"},  // too short: reported, nothing read
+      {VoiceBytes(Voice::Default()), "Tellak Orvane"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    QFile::remove(QString::fromStdString(Path("Orvane.orvset")));
+    if (c.workingVoice) WriteFile("Orvane.orvset", *c.workingVoice);
+    Start();
+    EXPECT_EQ(frame().windowTitle().toStdString(), c.title);
+    Close();
+  }
+}
+
+// The settings file as the user finds it: created with the nine default lines, then the keys
+// written at the close in their fixed order (an empty file shows the order of the writes).
+TEST_F(WindowLifecycle, SettingsFileTextAtFirstStartAndAfterTheClose) {
+  const std::string afterClose[] = {
+      "[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=0\nMIDIINDEVINDEX=0\nISHARDWAREMIDIKBDENABLED=0\n"
+      "PRESSEDKEYCOLOR=12566463\nKEYBOARDTYPE=1\n[POSITION]\n",
+      "[COMMON_SETTINGS]\nPRESSEDKEYCOLOR=12566463\nISHARDWAREMIDIKBDENABLED=0\n"
+      "MIDIOUTDEVINDEX=0\nMIDIINDEVINDEX=0\nKEYBOARDTYPE=1\n[POSITION]\n",
+  };
+  for (bool emptyFile : {false, true}) {
+    SCOPED_TRACE(emptyFile ? "empty file" : "no file");
+    QFile::remove(QString::fromStdString(Path("Orvane.ini")));
+    if (emptyFile) WriteFile("Orvane.ini", "");
+    Start();
+    EXPECT_EQ(ReadFile("Orvane.ini"),
+              emptyFile ? ""
+                        : "[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=0\nMIDIINDEVINDEX=0\n"
+                          "ISHARDWAREMIDIKBDENABLED=0\n[POSITION]\nLEFT=0\nTOP=0\nRIGHT=0\n"
+                          "BOTTOM=0\n");
+    frame().OnCommand(32805);  // accordion, so a changed value shows too
+    const QRect outer = frame().frameGeometry();
+    Close();
+    const std::string position = "LEFT=" + std::to_string(outer.left()) +
+                                 "\nTOP=" + std::to_string(outer.top()) +
+                                 "\nRIGHT=" + std::to_string(outer.left() + outer.width()) +
+                                 "\nBOTTOM=" + std::to_string(outer.top() + outer.height()) + "\n";
+    EXPECT_EQ(ReadFile("Orvane.ini"), afterClose[emptyFile ? 1 : 0] + position);
+  }
+}
+
+// Negative positions are checked on a real X server by the end-to-end test: the offscreen
+// platform moves windows left of or above the screen back by their frame.
+TEST_F(WindowLifecycle, SavedRectangleIsUsedAsStoredAndWrittenBackAsThePlacedOne) {
+  const struct {
+    const char* position;
+    QRect placed;
+  } cases[] = {
+      {"LEFT=5000\nTOP=4000\nRIGHT=5800\nBOTTOM=4200\n", QRect(5000, 4000, 800, 200)},
+      {"LEFT=100\n", QRect(100, 0, 722, 150)},  // only LEFT set counts as a saved position
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.position);
+    WriteFile("Orvane.ini", std::string("[POSITION]\n") + c.position);
+    Start();
+    EXPECT_EQ(frame().frameGeometry(), c.placed);
+    Close();
+    EXPECT_EQ(IniValue("POSITION", "LEFT"), c.placed.left());
+    EXPECT_EQ(IniValue("POSITION", "TOP"), c.placed.top());
+    EXPECT_EQ(IniValue("POSITION", "RIGHT"), c.placed.left() + c.placed.width());
+    EXPECT_EQ(IniValue("POSITION", "BOTTOM"), c.placed.top() + c.placed.height());
+  }
+}
+
+// Seen under openbox, which offers a maximise button anyway: the window stayed maximised and
+// the screen-sized rectangle was stored as a normal one.
+TEST_F(WindowLifecycle, MaximisedWindowGoesBackAndMinimisedOneStoresItsNormalRectangle) {
+  WriteFile("Orvane.ini", "[POSITION]\nLEFT=30\nTOP=20\nRIGHT=780\nBOTTOM=200\n");
+  Start();
+  const QRect normal(30, 20, 750, 180);
+  ASSERT_EQ(frame().frameGeometry(), normal);
+  frame().showMaximized();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !frame().isMaximized(); }, 1000));
+  EXPECT_EQ(frame().frameGeometry(), normal);
+  frame().showMinimized();
+  QCoreApplication::processEvents();
+  Close();
+  EXPECT_EQ(IniValue("POSITION", "LEFT"), 30);
+  EXPECT_EQ(IniValue("POSITION", "TOP"), 20);
+  EXPECT_EQ(IniValue("POSITION", "RIGHT"), 780);
+  EXPECT_EQ(IniValue("POSITION", "BOTTOM"), 200);
 }
 
 TEST_F(WindowLifecycle, ExitCommandSavesLikeAClose) {

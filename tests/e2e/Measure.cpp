@@ -33,7 +33,8 @@ double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// The viewable top-level window called "Tellak Orvane", searched through the whole tree.
+// The viewable main window, called "Orvane" until a voice file is read or written and "Tellak
+// Orvane" with the working voice, searched through the whole tree.
 Window FindWindow(Display* display, Window parent) {
   Window root = 0;
   Window parentOut = 0;
@@ -45,7 +46,7 @@ Window FindWindow(Display* display, Window parent) {
     char* name = nullptr;
     XWindowAttributes attributes;
     if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-      if (std::strcmp(name, "Tellak Orvane") == 0 &&
+      if ((std::strcmp(name, "Orvane") == 0 || std::strcmp(name, "Tellak Orvane") == 0) &&
           XGetWindowAttributes(display, children[i], &attributes) != 0 &&
           attributes.map_state == IsViewable) {
         found = children[i];

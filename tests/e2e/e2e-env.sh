@@ -18,8 +18,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The check under way, named in a failure; scripts set it as they go.
+step=start
 fail() {
-  echo "e2e FAILED: $*"
+  echo "e2e FAILED in step $step: $*"
   for log in "$work"/*.log; do echo "--- $log"; tail -n 20 "$log"; done
   exit 1
 }
@@ -76,7 +78,61 @@ start_orvane() {
   pids+=("$orvane_pid")
   window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$orvane_pid" --class orvane | head -1)
   [[ -n "$window" ]] || fail "no main window"
-  xdotool windowfocus --sync "$window" || fail "cannot focus the window"
+  if [[ -n "${window_manager:-}" ]]; then
+    xdotool windowactivate --sync "$window" || fail "cannot activate the window"
+  else
+    xdotool windowfocus --sync "$window" || fail "cannot focus the window"
+  fi
   sleep 0.3
+}
+
+# The visible window of the program titled exactly $1, or nothing; waits up to $2 tenths.
+window_named() {
+  local found
+  for ((t = 0; t < ${2:-30}; t++)); do
+    found=$(xdotool search --all --onlyvisible --pid "$orvane_pid" --name "^$1\$" 2>/dev/null | tail -1)
+    [[ -n "$found" ]] && { echo "$found"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits until window $1 has the keyboard focus, as a newly shown box or dialog takes it.
+wait_focus() {
+  wait_for 30 test "$(xdotool getwindowfocus 2>/dev/null)" = "$1"
+}
+
+# Starts the program where it shows the message box titled $1 before any window.
+start_orvane_until_box() {
+  "$orvane" >>"$work/orvane.log" 2>&1 &
+  orvane_pid=$!
+  pids+=("$orvane_pid")
+  box=$(window_named "$1" 200) || fail "no \"$1\" box at the start"
+}
+
+# Waits up to 5 s for the program to end and checks its exit status ($1).
+expect_exit() {
+  timeout 5 tail --pid="$orvane_pid" -f /dev/null || fail "orvane did not end"
+  wait "$orvane_pid"
+  local status=$?
+  [[ $status -eq $1 ]] || fail "orvane ended with status $status, expected $1"
+}
+
+# The outer rectangle of a window as "left top right bottom", the window manager's frame
+# included (the program stores that rectangle).
+outer_rect() {
+  local x y w h l=0 r=0 t=0 b=0 extents
+  eval "$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {print "x=" $NF} /Absolute upper-left Y/ {print "y=" $NF}
+    /^ *Width:/ {print "w=" $NF} /^ *Height:/ {print "h=" $NF}')"
+  extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | grep -o '[0-9]*, [0-9]*, [0-9]*, [0-9]*$' || true)
+  [[ -n "$extents" ]] && IFS=', ' read -r l r t b <<<"$extents"
+  echo "$((x - l)) $((y - t)) $((x + w + r)) $((y + h + b))"
+}
+
+# The [POSITION] lines the program writes for the rectangle "left top right bottom".
+position_lines() {
+  local rect
+  read -ra rect <<<"$1"
+  printf '[POSITION]\nLEFT=%d\nTOP=%d\nRIGHT=%d\nBOTTOM=%d\n' "${rect[@]}"
 }
 

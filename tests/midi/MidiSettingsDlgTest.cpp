@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <functional>
@@ -10,6 +11,7 @@
 #include "DialogTestRig.h"
 #include "ModalDialogDriver.h"
 #include "midi/MidiDeviceSettingsCommand.h"
+#include "platform/QtUserMessages.h"
 #include "resources/DialogControlIds.h"
 
 namespace orvane {
@@ -138,6 +140,41 @@ TEST_F(MidiSettingsDlgTest, ChosenInputSwitchesAtOnceAndStaysAfterCancel) {
   });
   EXPECT_EQ(rig.toneGen.inDeviceIndex, 1);
   EXPECT_EQ(rig.midi.openInput, 1);
+}
+
+// The device messages have no owner; a box beside the modal dialog would be blocked by it.
+TEST(MidiSettingsDlgMessages, InputThatFailsToOpenIsReportedModalOverTheDialog) {
+  testing::BasicToneGenRig<QtUserMessages> rig;
+  IgnoredInput input;
+  rig.midi.inputNames = {"Keyboard A", "Keyboard B"};
+  rig.toneGen.hardwareKeyboardEnabled = 1;
+  rig.toneGen.OpenMidiInput(input);
+  rig.midi.failingInputs = {0, 1};
+  testing::ModalDialogDriver driver([&](QDialog& dialog) {
+    QWidget* owner = nullptr;
+    testing::MessageBoxDriver boxDriver([&](QMessageBox& box) {
+      owner = box.parentWidget();
+      EXPECT_EQ(box.text(), "Error in MIDI IN OPEN function!");
+      EXPECT_EQ(box.windowTitle(), "Error!");
+      testing::CloseBox(box, testing::BoxClose::Return);
+    });
+    ChooseNext(dialog, ids::kInputDeviceList);
+    EXPECT_TRUE(boxDriver.ran());
+    EXPECT_FALSE(boxDriver.leftOpen()) << "the box could not be closed";
+    EXPECT_EQ(owner, &dialog);
+    QTest::keyClick(dialog.windowHandle(), Qt::Key_Escape);  // the dialog takes keys again
+  });
+  RunMidiDeviceSettingsCommand(rig.toneGen, nullptr);
+  EXPECT_TRUE(driver.ran());
+  EXPECT_FALSE(driver.leftOpen()) << "the dialog stayed open";
+}
+
+TEST_F(MidiSettingsDlgTest, DeviceListDropsDownAsTwelveRowsWithAScrollBar) {
+  EnableInputs(std::vector<std::string>(30, "Keyboard"));
+  RunCommand([&](QDialog& dialog) {
+    testing::ExpectDropDownList(dialog, *Control<QComboBox>(dialog, ids::kInputDeviceList), 12);
+    Click(dialog, ids::kCancel);
+  });
 }
 
 TEST_F(MidiSettingsDlgTest, OpensWithTheBoxFocusedAndTheDevicesInUseChosen) {

@@ -19,6 +19,7 @@ class RecordingUserMessages : public UserMessages {
     std::string text;
     std::string caption;
     MessageIcon icon;
+    bool owned = false;  // shown with ShowOwnedMessage
     bool operator==(const Shown&) const = default;
   };
 
@@ -27,6 +28,10 @@ class RecordingUserMessages : public UserMessages {
 
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override {
     shown.push_back({std::string(text), std::string(caption), icon});
+  }
+  void ShowOwnedMessage(std::string_view text, std::string_view caption,
+                        MessageIcon icon) override {
+    shown.push_back({std::string(text), std::string(caption), icon, true});
   }
   void EndProcess(int status) override {
     endStatus = status;

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
@@ -12,6 +13,7 @@
 
 #include "DialogTestRig.h"
 #include "ModalDialogDriver.h"
+#include "platform/QtUserMessages.h"
 #include "resources/DialogControlIds.h"
 #include "voice/EditVoiceCommand.h"
 #include "voice/VoiceFiles.h"
@@ -54,9 +56,11 @@ class SettingsDlgTest : public ::testing::Test {
   }
 
   // The Edit voice command with `drive` working the dialog; every test closes it itself.
-  void EditVoice(const std::function<void(QDialog&)>& drive, VoiceFiles* files = nullptr) {
+  void EditVoice(const std::function<void(QDialog&)>& drive, VoiceFiles* files = nullptr,
+                 UserMessages* messages = nullptr) {
     testing::ModalDialogDriver driver(drive);
-    RunEditVoiceCommand(rig.toneGen, files ? *files : voiceFiles, rig.messages, nullptr);
+    RunEditVoiceCommand(rig.toneGen, files ? *files : voiceFiles,
+                        messages ? *messages : rig.messages, nullptr);
     EXPECT_TRUE(driver.ran());
     EXPECT_FALSE(driver.leftOpen()) << "the dialog stayed open";
   }
@@ -98,7 +102,7 @@ TEST_F(SettingsDlgTest, FirstInvalidFieldIsReportedFocusedAndSelectedAndNothingS
       rig.midi.Clear();
       Click(dialog, ids::kListenVoice);
       EXPECT_EQ(rig.messages.shown,
-                (std::vector<Shown>{{c.message, "Orvane", MessageIcon::Warning}}));
+                (std::vector<Shown>{{c.message, "Orvane", MessageIcon::Warning, true}}));
       auto* field = Control<QLineEdit>(dialog, c.failing);
       EXPECT_EQ(dialog.focusWidget(), field);
       EXPECT_EQ(field->selectedText(), field->text());
@@ -109,6 +113,53 @@ TEST_F(SettingsDlgTest, FirstInvalidFieldIsReportedFocusedAndSelectedAndNothingS
     });
     EXPECT_EQ(rig.toneGen.voice, original);
   }
+}
+
+// Seen in the real program: the box came up ownerless beside the modal dialog, which blocked
+// it, so Return, Space and OK did nothing (under openbox it even opened behind the dialog).
+TEST_F(SettingsDlgTest, ValidationBoxIsModalOverTheDialogAndTypingThenReplacesTheField) {
+  QtUserMessages boxes;
+  for (testing::BoxClose way : testing::kEveryBoxClose) {
+    SCOPED_TRACE(testing::NameOf(way));
+    EditVoice(
+        [&](QDialog& dialog) {
+          auto* field = Control<QLineEdit>(dialog, ids::kVolumeEdit[0]);
+          Type(dialog, ids::kVolumeEdit[0], "128");
+          QWidget* owner = nullptr;
+          testing::MessageBoxDriver boxDriver([&](QMessageBox& box) {
+            owner = box.parentWidget();
+            EXPECT_TRUE(box.isModal());
+            EXPECT_EQ(box.text(), "Enter an integer between 0 and 127.");
+            EXPECT_EQ(box.windowTitle(), "Orvane");
+            testing::CloseBox(box, way);
+          });
+          QTest::keyClick(dialog.windowHandle(), Qt::Key_Return);  // Listen, which validates
+          EXPECT_TRUE(boxDriver.ran());
+          EXPECT_FALSE(boxDriver.leftOpen()) << "the box could not be closed";
+          EXPECT_EQ(owner, &dialog);
+          EXPECT_EQ(dialog.focusWidget(), field);
+          EXPECT_EQ(field->selectedText(), "128");
+
+          for (char digit : {'9', '0'}) QTest::keyClick(dialog.windowHandle(), digit);
+          EXPECT_EQ(field->text(), "90");
+          QTest::keyClick(dialog.windowHandle(), Qt::Key_Return);
+          EXPECT_EQ(rig.toneGen.voice.volume[0], 90);
+          Click(dialog, ids::kCancel);
+        },
+        nullptr, &boxes);
+  }
+}
+
+// Seen in the real program: the style opened the 128 patches as a column the height of the
+// screen, ignoring the row limit.
+TEST_F(SettingsDlgTest, PatchListDropsDownAsSixteenRowsWithAScrollBar) {
+  EditVoice([&](QDialog& dialog) {
+    for (int layer : {1, ids::kDrumLayer}) {
+      SCOPED_TRACE(layer);
+      testing::ExpectDropDownList(dialog, *Control<QComboBox>(dialog, ids::kPatchList[layer]), 16);
+    }
+    Click(dialog, ids::kCancel);
+  });
 }
 
 TEST_F(SettingsDlgTest, ApplyAndExitAppliesEveryControlOnce) {

@@ -112,7 +112,7 @@ TEST_F(VoiceFilesTest, UnreadableFileGivesTheDefaultVoiceShortFileChangesNothing
     EXPECT_EQ(files->ReadVoiceFile(dir.File("Short.orvane")), VoiceReadResult::TooShort);
   }
   const RecordingUserMessages::Shown endOfFile{"Attempted to access an unnamed file past its end.",
-                                               "Orvane", MessageIcon::Stop};
+                                               "Orvane", MessageIcon::Stop, true};
   EXPECT_EQ(messages.shown, (std::vector<RecordingUserMessages::Shown>{endOfFile, endOfFile}));
   EXPECT_EQ(tone->voice, voice);
   EXPECT_TRUE(titles.empty());
