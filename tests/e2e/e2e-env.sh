@@ -38,11 +38,14 @@ wait_for() {
 }
 
 # --- X server on a free display ---
-for n in $(seq 91 140); do
-  [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] || { display=:$n; break; }
-done
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks the display itself and writes its number: lock files in /tmp tell nothing where /tmp
+# is private to this test while X's abstract sockets are shared by the whole machine.
+exec {display_fd}>"$work/display"
+Xvfb -displayfd "$display_fd" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
+exec {display_fd}>&-
+wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
+display=:$(head -n 1 "$work/display")
 export DISPLAY=$display
 wait_for 100 xdpyinfo || fail "Xvfb did not start"
 xset r on 2>/dev/null || true  # auto-repeat on: holding a key must still play once
