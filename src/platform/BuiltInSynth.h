@@ -1,8 +1,13 @@
 #pragma once
 
+#include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "platform/LoadingQueue.h"
 #include "platform/SynthCore.h"
 
 typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
@@ -13,30 +18,57 @@ namespace orvane {
 // system's GM SoundFont, on PulseAudio (which PipeWire also serves), else JACK, else ALSA.
 // ORVANE_AUDIO_DRIVER names the one driver to use instead ("pulseaudio", "jack", "alsa", ...);
 // ORVANE_SOUNDFONT names the SoundFont to try first.
+//
+// Opening answers as soon as the synthesizer is sure to sound: a complete SoundFont file is
+// there and the audio output is open. The SoundFont then loads on a thread of the synthesizer's
+// own (tens of milliseconds for a GM SoundFont); whatever is sent meanwhile waits in order and is
+// played the moment it has loaded, so nothing sent early is lost or reordered. After that every
+// call goes straight to FluidSynth.
 class BuiltInSynth {
  public:
-  // nullptr unless a SoundFont loads and an audio driver opens.
+  // nullptr unless a SoundFont file is complete and an audio driver opens.
   static std::unique_ptr<BuiltInSynth> Open(bool dynamicSampleLoading = true);
+  // Waits for the loading thread, then closes the audio output.
   ~BuiltInSynth();
   BuiltInSynth(const BuiltInSynth&) = delete;
   BuiltInSynth& operator=(const BuiltInSynth&) = delete;
 
-  void Send(ShortMessage message) noexcept { core_->Send(message); }
-  void AllNotesOff() noexcept { core_->AllNotesOff(); }
+  // One sender thread (the user-interface thread); none of these blocks once loaded.
+  void Send(ShortMessage message) noexcept;
+  void AllNotesOff() noexcept;
+  // The channels the program plays notes on (see SynthCore::SetChannelsInUse).
+  void SetChannelsInUse(std::uint16_t channels) noexcept;
+
+  // Blocks until loading has ended; true when a SoundFont loaded (measurements and tests).
+  bool WaitUntilLoaded() const { return loaded_.get(); }
 
   const std::string& DriverName() const { return driverName_; }
-  const std::string& SoundFontPath() const { return core_->SoundFontPath(); }
+  // The SoundFont chosen when opening (the one that loads, unless that file is broken inside).
+  const std::string& SoundFontPath() const { return soundFonts_.front(); }
   double SampleRate() const { return core_->SampleRate(); }
   // The output buffer the driver was asked for, in seconds (JACK: the server's period).
   double ConfiguredLatencySeconds() const { return latencySeconds_; }
 
  private:
   BuiltInSynth() = default;
+  // On the loading thread: loads the SoundFont, then, once the audio output is open, plays
+  // what was sent meanwhile.
+  void Load(std::future<bool>& driverOpened) noexcept;
+  // Gives up the synthesizer being loaded (its audio output did not open): waits for its
+  // loading thread and drops it.
+  void AbandonLoading();
+  void Apply(std::uint32_t item) noexcept;
 
   std::unique_ptr<SynthCore> core_;
   fluid_audio_driver_t* driver_ = nullptr;
+  std::vector<std::string> soundFonts_;  // complete files, the chosen one first
   std::string driverName_;
   double latencySeconds_ = 0.0;
+  LoadingQueue queue_;
+  std::promise<bool> driverOpened_;
+  std::promise<bool> loadedPromise_;
+  std::shared_future<bool> loaded_ = loadedPromise_.get_future().share();
+  std::thread loader_;
 };
 
 }  // namespace orvane

@@ -1,5 +1,7 @@
 #include "platform/MidiPorts.h"
 
+#include <jack/jack.h>
+
 #include <string>
 
 #include "midi/MidiBytes.h"
@@ -44,6 +46,20 @@ void ListPorts(RtMidi::Api api, bool tagApi, std::vector<MidiPortInfo>& ports) {
   }
 }
 
+// The MIDI ports of every JACK client but ours whose flags match (JackPortIsInput: the ports we
+// can send to), in the server's order, as RtMidi lists them.
+void ListJackPorts(jack_client_t& client, unsigned long flags, bool tagApi,
+                   std::vector<MidiPortInfo>& ports) {
+  const char** names = jack_get_ports(&client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+  for (int i = 0; names != nullptr && names[i] != nullptr; ++i) {
+    std::string name = names[i];
+    if (name.empty() || IsOwnPort(name)) continue;
+    std::string display = name + (tagApi ? " (JACK)" : "");
+    ports.push_back({RtMidi::UNIX_JACK, std::move(name), std::move(display)});
+  }
+  if (names != nullptr) jack_free(names);
+}
+
 }  // namespace
 
 std::string MidiPortCatalog::ReadableName(RtMidi::Api api, const std::string& systemName) {
@@ -68,7 +84,7 @@ std::string MidiPortCatalog::ReadableName(RtMidi::Api api, const std::string& sy
   return client + ": " + port;
 }
 
-std::vector<RtMidi::Api> MidiPortCatalog::WorkingApis() {
+MidiPortCatalog::MidiPortCatalog() {
   QuietSystemLibraries();
   std::vector<RtMidi::Api> compiled;
   RtMidi::getCompiledApi(compiled);
@@ -78,24 +94,36 @@ std::vector<RtMidi::Api> MidiPortCatalog::WorkingApis() {
     }
     return false;
   };
+  // JACK answers and lists through one client of ours; RtMidi would open one per direction.
+  jack_client_t* jack = nullptr;
+  if (has(RtMidi::UNIX_JACK)) {
+    jack_status_t status{};
+    jack = jack_client_open("Tellak Orvane probe", JackNoStartServer, &status);
+  }
   // RtMidi writes to the terminal when an API fails to start, so each one is asked first
   // through its own library, which stays quiet.
-  std::vector<RtMidi::Api> working;
-  if (has(RtMidi::LINUX_ALSA) && AlsaSequencerAvailable()) working.push_back(RtMidi::LINUX_ALSA);
-  if (has(RtMidi::UNIX_JACK) && ProbeJackServer().running) working.push_back(RtMidi::UNIX_JACK);
+  std::vector<RtMidi::Api> apis;
+  if (has(RtMidi::LINUX_ALSA) && AlsaSequencerAvailable()) apis.push_back(RtMidi::LINUX_ALSA);
+  if (jack != nullptr) apis.push_back(RtMidi::UNIX_JACK);
   for (RtMidi::Api api : {RtMidi::MACOSX_CORE, RtMidi::WINDOWS_MM}) {
-    if (has(api)) working.push_back(api);
+    if (has(api)) apis.push_back(api);
   }
-  return working;
-}
-
-MidiPortCatalog::MidiPortCatalog() {
-  const std::vector<RtMidi::Api> apis = WorkingApis();
   const bool tagApi = apis.size() > 1;
-  for (RtMidi::Api api : apis) {
-    ListPorts<RtMidiOut>(api, tagApi, outputs_);
-    ListPorts<RtMidiIn>(api, tagApi, inputs_);
+  try {
+    for (RtMidi::Api api : apis) {
+      if (api == RtMidi::UNIX_JACK) {
+        ListJackPorts(*jack, JackPortIsInput, tagApi, outputs_);
+        ListJackPorts(*jack, JackPortIsOutput, tagApi, inputs_);
+      } else {
+        ListPorts<RtMidiOut>(api, tagApi, outputs_);
+        ListPorts<RtMidiIn>(api, tagApi, inputs_);
+      }
+    }
+  } catch (...) {
+    if (jack != nullptr) jack_client_close(jack);
+    throw;
   }
+  if (jack != nullptr) jack_client_close(jack);
 }
 
 // --- output ---

@@ -28,14 +28,13 @@ struct MidiPortInfo {
 // that are absent are skipped without a word on the terminal.
 class MidiPortCatalog {
  public:
-  // Lists the ports once. Throws std::exception when a working API fails while listing.
+  // Lists the ports once (any thread). Throws std::exception when a working API fails while
+  // listing.
   MidiPortCatalog();
 
   const std::vector<MidiPortInfo>& Outputs() const { return outputs_; }
   const std::vector<MidiPortInfo>& Inputs() const { return inputs_; }
 
-  // The APIs that answered, in listing order.
-  static std::vector<RtMidi::Api> WorkingApis();
   // ALSA names a port "Client:Port 20:0"; the numbers change with the plug order and mean nothing
   // to the player, and the client name often only repeats the port name. Other APIs' names stay.
   static std::string ReadableName(RtMidi::Api api, const std::string& systemName);

@@ -18,9 +18,10 @@ void QuietFluidSynthLog() {
   });
 }
 
-std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
+std::unique_ptr<SynthCore> SynthCore::CreateEmpty(const SynthOptions& options) {
   QuietFluidSynthLog();
   std::unique_ptr<SynthCore> core(new SynthCore());
+  core->channelsInUse_ = options.channelsInUse;
   core->settings_ = new_fluid_settings();
   if (core->settings_ == nullptr) return nullptr;
   fluid_settings_setnum(core->settings_, "synth.sample-rate", options.sampleRate);
@@ -31,7 +32,12 @@ std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
   fluid_settings_setnum(core->settings_, "synth.gain", 0.5);
   core->synth_ = new_fluid_synth(core->settings_);
   if (core->synth_ == nullptr) return nullptr;
+  return core;
+}
 
+std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
+  std::unique_ptr<SynthCore> core = CreateEmpty(options);
+  if (core == nullptr) return nullptr;
   std::vector<std::string> candidates;
   if (!options.soundFont.empty()) {
     candidates.push_back(options.soundFont);
@@ -39,9 +45,8 @@ std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
     candidates = SoundFontCandidates();
   }
   for (const std::string& path : candidates) {
-    if (fluid_is_soundfont(path.c_str()) == 0) continue;
-    if (fluid_synth_sfload(core->synth_, path.c_str(), 1) != FLUID_FAILED) {
-      core->soundFontPath_ = path;
+    if (core->LoadSoundFont(path)) {
+      core->SelectProgramsInUse();
       return core;
     }
   }
@@ -51,6 +56,32 @@ std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
 SynthCore::~SynthCore() {
   if (synth_ != nullptr) delete_fluid_synth(synth_);
   if (settings_ != nullptr) delete_fluid_settings(settings_);
+}
+
+bool SynthCore::LoadSoundFont(const std::string& path) {
+  if (loaded_ || fluid_is_soundfont(path.c_str()) == 0) return false;
+  // No preset is selected here: FluidSynth would read the drum kit for channel 10 at once.
+  if (fluid_synth_sfload(synth_, path.c_str(), 0) == FLUID_FAILED) return false;
+  soundFontPath_ = path;
+  loaded_ = true;
+  return true;
+}
+
+void SynthCore::SelectProgramsInUse() noexcept {
+  for (int channel = 0; channel < 16; ++channel) {
+    if (InUse(channel) && !selected_[channel]) SelectProgram(channel);
+  }
+}
+
+void SynthCore::SelectProgram(int channel) noexcept {
+  if (!loaded_) return;
+  fluid_synth_program_change(synth_, channel, program_[channel]);
+  selected_[channel] = true;
+}
+
+void SynthCore::SetChannelsInUse(std::uint16_t channels) noexcept {
+  channelsInUse_ = channels;
+  SelectProgramsInUse();
 }
 
 void SynthCore::Send(ShortMessage message) noexcept {
@@ -64,6 +95,8 @@ void SynthCore::Send(ShortMessage message) noexcept {
       fluid_synth_noteoff(synth_, channel, data1);
       break;
     case 0x90:  // velocity 0 is a note-off; FluidSynth handles it so
+      // A channel said to be idle plays after all: it gets its instrument first.
+      if (!selected_[channel]) SelectProgram(channel);
       fluid_synth_noteon(synth_, channel, data1, data2);
       break;
     case 0xA0:
@@ -73,7 +106,9 @@ void SynthCore::Send(ShortMessage message) noexcept {
       fluid_synth_cc(synth_, channel, data1, data2);
       break;
     case 0xC0:
-      fluid_synth_program_change(synth_, channel, data1);
+      program_[channel] = static_cast<std::uint8_t>(data1);
+      selected_[channel] = false;
+      if (InUse(channel)) SelectProgram(channel);
       break;
     case 0xD0:
       fluid_synth_channel_pressure(synth_, channel, data1);
