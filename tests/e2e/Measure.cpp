@@ -8,9 +8,11 @@
 //     time from a key press injected into the X server (XTest) to its note-on arriving at a
 //     JACK MIDI port of this process.
 //   orvane_measure sound PORT-PREFIX COUNT
-//     time from a key press injected into the X server to the first audible sample arriving at a
+//     time from a key press injected into the X server to the first audible period arriving at a
 //     JACK audio input of this process, connected to every audio output whose name starts with
 //     PORT-PREFIX (the program's synthesizer, for instance "Tellak Orvane:").
+//   orvane_measure first PORT-PREFIX PROGRAM [ARGS...]
+//     starts the program and measures the same for one press made the moment its window shows.
 // latency and sound print "ready" once their ports exist and start when a line arrives on
 // standard input (the program then plays into them and has the focus). Times are milliseconds.
 // Needs DISPLAY (and JACK for latency and sound).
@@ -253,22 +255,23 @@ int ProcessSound(jack_nframes_t frames, void* data) {
   return 0;
 }
 
-int Sound(Display* display, const char* portPrefix, int count) {
-  SoundProbe probe;
+bool OpenSoundProbe(SoundProbe& probe) {
   jack_status_t status{};
   probe.client = jack_client_open("orvane-sound-probe", JackNoStartServer, &status);
   if (probe.client == nullptr) {
     std::fprintf(stderr, "no JACK server\n");
-    return 1;
+    return false;
   }
   probe.ports[0] =
       jack_port_register(probe.client, "in_l", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
   probe.ports[1] =
       jack_port_register(probe.client, "in_r", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
   jack_set_process_callback(probe.client, ProcessSound, &probe);
-  jack_activate(probe.client);
-  if (!WaitForGo()) return 1;
+  return jack_activate(probe.client) == 0;
+}
 
+// Connects every audio output whose name starts with the prefix; false when there is none.
+bool ConnectSources(SoundProbe& probe, const char* portPrefix) {
   const char** sources =
       jack_get_ports(probe.client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
   int connected = 0;
@@ -278,11 +281,30 @@ int Sound(Display* display, const char* portPrefix, int count) {
     ++connected;
   }
   if (sources != nullptr) jack_free(sources);
-  if (connected == 0) {
+  return connected > 0;
+}
+
+// Presses Q and returns the milliseconds until it is heard, or a negative value.
+double PressAndHear(Display* display, SoundProbe& probe) {
+  probe.firstAudible.store(0, std::memory_order_release);
+  probe.armed.store(true, std::memory_order_release);
+  const jack_time_t pressed = jack_get_time();
+  PressQ(display, true);
+  const Clock::time_point pressStart = Clock::now();
+  while (probe.firstAudible.load(std::memory_order_acquire) == 0) {
+    if (MillisecondsSince(pressStart) > 2000) return -1.0;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  return static_cast<double>(probe.firstAudible.load() - pressed) / 1000.0;
+}
+
+int Sound(Display* display, const char* portPrefix, int count) {
+  SoundProbe probe;
+  if (!OpenSoundProbe(probe) || !WaitForGo()) return 1;
+  if (!ConnectSources(probe, portPrefix)) {
     std::fprintf(stderr, "no audio output starts with \"%s\"\n", portPrefix);
     return 1;
   }
-
   std::vector<double> times;
   for (int i = 0; i < count; ++i) {
     // The piano's release rings for a while: start each press from silence.
@@ -296,25 +318,56 @@ int Sound(Display* display, const char* portPrefix, int count) {
     }
     // Presses land anywhere in the JACK period.
     std::this_thread::sleep_for(std::chrono::microseconds(20000 + (i * 7919) % 2000));
-    probe.firstAudible.store(0, std::memory_order_release);
-    probe.armed.store(true, std::memory_order_release);
-    const jack_time_t pressed = jack_get_time();
-    PressQ(display, true);
-    const Clock::time_point pressStart = Clock::now();
-    while (probe.firstAudible.load(std::memory_order_acquire) == 0) {
-      if (MillisecondsSince(pressStart) > 2000) {
-        std::fprintf(stderr, "press %d was never heard\n", i);
-        return 1;
-      }
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    const double heard = PressAndHear(display, probe);
+    if (heard < 0.0) {
+      std::fprintf(stderr, "press %d was never heard\n", i);
+      return 1;
     }
-    times.push_back(static_cast<double>(probe.firstAudible.load() - pressed) / 1000.0);
+    times.push_back(heard);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     PressQ(display, false);
   }
   PrintStatistics("sound_ms", times);
   jack_client_close(probe.client);
   return 0;
+}
+
+// Starts the program and presses Q the moment its window shows painted: how long the very first
+// press takes to be heard, while whatever the program loads in the background may still load.
+int FirstSound(Display* display, const char* portPrefix, char** command) {
+  SoundProbe probe;
+  if (!OpenSoundProbe(probe)) return 1;
+  const Clock::time_point start = Clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    execvp(command[0], command);
+    _exit(127);
+  }
+  int result = 1;
+  Window window = 0;
+  while (MillisecondsSince(start) < 20000) {
+    if (window == 0) window = FindWindow(display, DefaultRootWindow(display), child);
+    if (window != 0 && Painted(display, window)) break;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  if (window != 0) {
+    const double shown = MillisecondsSince(start);
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XSync(display, False);
+    if (ConnectSources(probe, portPrefix)) {
+      const double heard = PressAndHear(display, probe);
+      PressQ(display, false);
+      std::printf("window_ms %.1f first_press_to_sound_ms %.3f pressed_after_window_ms %.1f\n",
+                  shown, heard, MillisecondsSince(start) - shown - std::max(heard, 0.0));
+      result = heard >= 0.0 ? 0 : 1;
+    } else {
+      std::fprintf(stderr, "no audio output starts with \"%s\"\n", portPrefix);
+    }
+  }
+  kill(child, SIGTERM);
+  waitpid(child, nullptr, 0);
+  jack_client_close(probe.client);
+  return result;
 }
 
 }  // namespace
@@ -340,10 +393,12 @@ int main(int argc, char* argv[]) {
       result = Latency(display, argv[2], std::stoi(argv[3]));
     } else if (mode == "sound" && argc == 4) {
       result = Sound(display, argv[2], std::stoi(argv[3]));
+    } else if (mode == "first" && argc >= 4) {
+      result = FirstSound(display, argv[2], argv + 3);
     } else {
       std::fprintf(stderr,
                    "usage: %s startup [--settle MS] PROGRAM [ARGS...] | latency PORT COUNT | "
-                   "sound PORT-PREFIX COUNT\n",
+                   "sound PORT-PREFIX COUNT | first PORT-PREFIX PROGRAM [ARGS...]\n",
                    argv[0]);
     }
   } catch (const std::exception& error) {
