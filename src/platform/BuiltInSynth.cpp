@@ -49,10 +49,10 @@ struct AudioTarget {
 };
 
 // Whether the driver's server is there, and the rate to render at so that nobody resamples.
-AudioTarget Probe(const std::string& driver) {
+AudioTarget Probe(const std::string& driver, const std::function<JackServerInfo()>& askJack) {
   AudioTarget target{.present = true};
   if (driver == "jack") {
-    const JackServerInfo jack = ProbeJackServer();
+    const JackServerInfo jack = askJack();
     if (!jack.running) return {};  // never start a JACK server
     target.rate = jack.sampleRate;
     target.latency = jack.bufferFrames / target.rate;
@@ -72,7 +72,8 @@ AudioTarget Probe(const std::string& driver) {
 
 }  // namespace
 
-std::unique_ptr<BuiltInSynth> BuiltInSynth::Open(bool dynamicSampleLoading) {
+std::unique_ptr<BuiltInSynth> BuiltInSynth::Open(bool dynamicSampleLoading,
+                                                 const std::function<JackServerInfo()>& askJack) {
   QuietSystemLibraries();
   std::unique_ptr<BuiltInSynth> synth(new BuiltInSynth());
   for (const std::string& path : SoundFontCandidates()) {
@@ -81,7 +82,7 @@ std::unique_ptr<BuiltInSynth> BuiltInSynth::Open(bool dynamicSampleLoading) {
   if (synth->soundFonts_.empty()) return nullptr;  // no driver will help
 
   for (const std::string& driver : DriverOrder()) {
-    const AudioTarget target = Probe(driver);
+    const AudioTarget target = Probe(driver, askJack);
     if (!target.present) continue;
     if (synth->core_ != nullptr && synth->core_->SampleRate() != target.rate) {
       synth->AbandonLoading();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "platform/LoadingQueue.h"
 #include "platform/SynthCore.h"
+#include "platform/SystemProbe.h"
 
 typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
 
@@ -26,8 +28,11 @@ namespace orvane {
 // call goes straight to FluidSynth.
 class BuiltInSynth {
  public:
-  // nullptr unless a SoundFont file is complete and an audio driver opens.
-  static std::unique_ptr<BuiltInSynth> Open(bool dynamicSampleLoading = true);
+  // nullptr unless a SoundFont file is complete and an audio driver opens. `askJack` tells what
+  // the JACK server runs at (the port listing's client knows it; by default a client is opened).
+  static std::unique_ptr<BuiltInSynth> Open(
+      bool dynamicSampleLoading = true,
+      const std::function<JackServerInfo()>& askJack = ProbeJackServer);
   // Waits for the loading thread, then closes the audio output.
   ~BuiltInSynth();
   BuiltInSynth(const BuiltInSynth&) = delete;

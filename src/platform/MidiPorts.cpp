@@ -84,7 +84,11 @@ std::string MidiPortCatalog::ReadableName(RtMidi::Api api, const std::string& sy
   return client + ": " + port;
 }
 
-MidiPortCatalog::MidiPortCatalog() {
+void JackClientCloser::operator()(jack_client_t* client) const {
+  jack_client_close(client);
+}
+
+MidiPortCatalog::MidiPortCatalog(std::function<void(const JackServerInfo&)> onJack) {
   QuietSystemLibraries();
   std::vector<RtMidi::Api> compiled;
   RtMidi::getCompiledApi(compiled);
@@ -95,11 +99,18 @@ MidiPortCatalog::MidiPortCatalog() {
     return false;
   };
   // JACK answers and lists through one client of ours; RtMidi would open one per direction.
-  jack_client_t* jack = nullptr;
+  JackServerInfo jackInfo;
   if (has(RtMidi::UNIX_JACK)) {
     jack_status_t status{};
-    jack = jack_client_open("Tellak Orvane probe", JackNoStartServer, &status);
+    jackClient_.reset(jack_client_open(kJackMidiClientName, JackNoStartServer, &status));
   }
+  jack_client_t* jack = jackClient_.get();
+  if (jack != nullptr) {
+    jackInfo = {.running = true,
+                .sampleRate = static_cast<double>(jack_get_sample_rate(jack)),
+                .bufferFrames = static_cast<int>(jack_get_buffer_size(jack))};
+  }
+  if (onJack) onJack(jackInfo);
   // RtMidi writes to the terminal when an API fails to start, so each one is asked first
   // through its own library, which stays quiet.
   std::vector<RtMidi::Api> apis;
@@ -109,30 +120,30 @@ MidiPortCatalog::MidiPortCatalog() {
     if (has(api)) apis.push_back(api);
   }
   const bool tagApi = apis.size() > 1;
-  try {
-    for (RtMidi::Api api : apis) {
-      if (api == RtMidi::UNIX_JACK) {
-        ListJackPorts(*jack, JackPortIsInput, tagApi, outputs_);
-        ListJackPorts(*jack, JackPortIsOutput, tagApi, inputs_);
-      } else {
-        ListPorts<RtMidiOut>(api, tagApi, outputs_);
-        ListPorts<RtMidiIn>(api, tagApi, inputs_);
-      }
+  bool jackOutputs = false;
+  for (RtMidi::Api api : apis) {
+    if (api == RtMidi::UNIX_JACK) {
+      const std::size_t before = outputs_.size();
+      ListJackPorts(*jack, JackPortIsInput, tagApi, outputs_);
+      jackOutputs = outputs_.size() > before;
+      ListJackPorts(*jack, JackPortIsOutput, tagApi, inputs_);
+    } else {
+      ListPorts<RtMidiOut>(api, tagApi, outputs_);
+      ListPorts<RtMidiIn>(api, tagApi, inputs_);
     }
-  } catch (...) {
-    if (jack != nullptr) jack_client_close(jack);
-    throw;
   }
-  if (jack != nullptr) jack_client_close(jack);
+  if (!jackOutputs) jackClient_.reset();
 }
 
 // --- output ---
 
-std::unique_ptr<MidiPortOutput> MidiPortOutput::Open(const MidiPortInfo& port) {
+std::unique_ptr<MidiPortOutput> MidiPortOutput::Open(const MidiPortInfo& port,
+                                                     JackClient jackClient) {
   QuietSystemLibraries();
   std::unique_ptr<MidiPortOutput> output(new MidiPortOutput());
   if (port.api == RtMidi::UNIX_JACK) {
-    output->jack_ = JackMidiOutput::Open(kMidiClientName, port.systemName);
+    output->jack_ = jackClient ? JackMidiOutput::Adopt(jackClient.release(), port.systemName)
+                               : JackMidiOutput::Open(kJackMidiClientName, port.systemName);
     return output->jack_ ? std::move(output) : nullptr;
   }
   try {
@@ -187,6 +198,12 @@ void MidiPortOutput::Reset() noexcept {
     Write(sustainOff, 3);
     Write(allNotesOff, 3);
   }
+}
+
+bool MidiPortOutput::Reopen() noexcept {
+  if (jack_ && jack_->ServerGone()) return false;
+  sounding_.Clear();
+  return true;
 }
 
 // --- input ---

@@ -10,16 +10,29 @@ namespace orvane {
 SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   QuietSystemLibraries();
   SystemMidiStartup startup;
+  // The port listing opens a JACK client anyway; the synthesizer asks it about the server
+  // instead of opening one more (each takes tens of milliseconds).
+  auto jackInfo = std::make_shared<std::promise<JackServerInfo>>();
+  std::shared_future<JackServerInfo> jackAnswer = jackInfo->get_future().share();
   if (options.builtInSynth) {
-    startup.synth = std::async(std::launch::async, [dynamic = options.dynamicSampleLoading] {
-      return BuiltInSynth::Open(dynamic);
-    });
+    startup.synth =
+        std::async(std::launch::async, [dynamic = options.dynamicSampleLoading, jackAnswer] {
+          return BuiltInSynth::Open(dynamic, [&jackAnswer] {
+            try {
+              return jackAnswer.get();
+            } catch (const std::future_error&) {
+              return JackServerInfo{};  // the listing failed before it knew
+            }
+          });
+        });
   } else {
     std::promise<std::unique_ptr<BuiltInSynth>> none;
     none.set_value(nullptr);
     startup.synth = none.get_future();
   }
-  startup.ports = std::async(std::launch::async, [] { return MidiPortCatalog(); });
+  startup.ports = std::async(std::launch::async, [jackInfo] {
+    return MidiPortCatalog([&jackInfo](const JackServerInfo& info) { jackInfo->set_value(info); });
+  });
   return startup;
 }
 
@@ -37,6 +50,7 @@ SystemMidiLayer::SystemMidiLayer(SystemMidiStartup startup, InputWaker wake)
 SystemMidiLayer::~SystemMidiLayer() {
   CloseInput();
   CloseOutput();
+  closedPort_.reset();
 }
 
 BuiltInSynth* SystemMidiLayer::SynthNow() {
@@ -44,7 +58,7 @@ BuiltInSynth* SystemMidiLayer::SynthNow() {
   return synth_.get();
 }
 
-const MidiPortCatalog& SystemMidiLayer::Catalog() {
+MidiPortCatalog& SystemMidiLayer::Catalog() {
   if (!catalog_ && portsListing_.valid()) {
     try {
       catalog_.emplace(portsListing_.get());
@@ -80,20 +94,35 @@ std::string SystemMidiLayer::OutputDeviceName(int device) {
 bool SystemMidiLayer::OpenOutput(int device) {
   CloseOutput();
   if (device == kDefaultOutput) device = SynthNow() ? SystemPortCount() : 0;
+  // The port just closed opens again as it stands (start-up closes and reopens the default
+  // output when it is also the stored one): no new client, and its queue keeps its order.
+  // Any other choice closes it for good.
+  if (closedPortDevice_ != device) closedPort_.reset();
   if (IsSynth(device)) {
     target_ = Target::Synth;
     return true;
   }
   if (device < 0 || device >= SystemPortCount()) return false;
-  portOut_ = MidiPortOutput::Open(Catalog().Outputs()[device]);
+  if (closedPort_ && closedPort_->Reopen()) {
+    portOut_ = std::move(closedPort_);
+  } else {
+    closedPort_.reset();
+    const MidiPortInfo& port = Catalog().Outputs()[device];
+    portOut_ = MidiPortOutput::Open(
+        port, port.api == RtMidi::UNIX_JACK ? Catalog().TakeJackClient() : JackClient{});
+  }
   if (!portOut_) return false;
+  portDevice_ = device;
   target_ = Target::Port;
   return true;
 }
 
 void SystemMidiLayer::CloseOutput() {
   target_ = Target::None;
-  portOut_.reset();
+  if (portOut_) {
+    closedPort_ = std::move(portOut_);
+    closedPortDevice_ = portDevice_;
+  }
 }
 
 void SystemMidiLayer::SendShortMessage(ShortMessage message) {

@@ -84,7 +84,7 @@ class SystemMidiLayer final : public MidiLayer {
  private:
   enum class Target { None, Synth, Port };
   BuiltInSynth* SynthNow();
-  const MidiPortCatalog& Catalog();
+  MidiPortCatalog& Catalog();
   int SystemPortCount() { return static_cast<int>(Catalog().Outputs().size()); }
   // The built-in synthesizer's own number, p; no number is it when it could not start.
   bool IsSynth(int device) { return SynthNow() != nullptr && device == SystemPortCount(); }
@@ -96,6 +96,10 @@ class SystemMidiLayer final : public MidiLayer {
   std::exception_ptr listingFailure_;
   Target target_ = Target::None;
   std::unique_ptr<MidiPortOutput> portOut_;
+  int portDevice_ = -1;
+  // The port output closed last, kept until another device opens (see OpenOutput).
+  std::unique_ptr<MidiPortOutput> closedPort_;
+  int closedPortDevice_ = -1;
   MidiInputQueue queue_;
   std::unique_ptr<MidiPortInput> portIn_;
   MidiInputSink* sink_ = nullptr;
