@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -46,6 +47,11 @@ class BuiltInSynth {
 
   // Blocks until loading has ended; true when a SoundFont loaded (measurements and tests).
   bool WaitUntilLoaded() const { return loaded_.get(); }
+  bool IsLoaded() const {
+    return loaded_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+  }
+  // The synthesizer itself, to look at once loaded (tests).
+  const SynthCore& Core() const { return *core_; }
 
   const std::string& DriverName() const { return driverName_; }
   // The SoundFont chosen when opening (the one that loads, unless that file is broken inside).
