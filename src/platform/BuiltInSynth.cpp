@@ -3,6 +3,7 @@
 #include <fluidsynth.h>
 
 #include <cstdlib>
+#include <mutex>
 
 #include "platform/SoundFontLocator.h"
 #include "platform/SystemProbe.h"
@@ -22,8 +23,28 @@ constexpr std::uint32_t kKindMask = 0xFF000000u;
 constexpr std::uint32_t kResetItem = 0x01000000u;
 constexpr std::uint32_t kChannelsItem = 0x02000000u;
 
+// Whether this FluidSynth has an audio driver of that name.
+bool KnownDriver(const std::string& driver) {
+  struct Search {
+    const std::string& name;
+    bool found = false;
+  } search{driver};
+  fluid_settings_t* settings = new_fluid_settings();
+  if (settings == nullptr) return false;
+  fluid_settings_foreach_option(settings, "audio.driver", &search,
+                                [](void* data, const char* /*name*/, const char* option) {
+                                  auto* s = static_cast<Search*>(data);
+                                  s->found = s->found || s->name == option;
+                                });
+  delete_fluid_settings(settings);
+  return search.found;
+}
+
 std::vector<std::string> DriverOrder() {
   if (const char* forced = std::getenv("ORVANE_AUDIO_DRIVER"); forced != nullptr && *forced != 0) {
+    // A name FluidSynth does not know (for instance "none") leaves the synthesizer silent at
+    // once, before anything loads.
+    if (!KnownDriver(forced)) return {};
     return {forced};
   }
   return {"pulseaudio", "jack", "alsa"};
@@ -57,9 +78,9 @@ AudioTarget Probe(const std::string& driver, const std::function<JackServerInfo(
     target.rate = jack.sampleRate;
     target.latency = jack.bufferFrames / target.rate;
   } else if (driver == "pulseaudio") {
-    const double pulseRate = ProbePulseSampleRate();
-    if (pulseRate <= 0.0) return {};  // no server, and none is spawned
-    target.rate = pulseRate;
+    // PulseAudio converts the rate where it must (PipeWire and most sound cards run at 48 kHz,
+    // and PulseAudio switches an idle card to it); asked only whether it is there.
+    if (ProbePulseSampleRate() <= 0.0) return {};  // no server, and none is spawned
     target.latency = kPeriodFrames / target.rate;
   } else if (driver == "alsa") {
     if (const double alsaRate = ProbeAlsaSampleRate(target.rate); alsaRate > 0.0) {
@@ -80,27 +101,21 @@ std::unique_ptr<BuiltInSynth> BuiltInSynth::Open(bool dynamicSampleLoading,
     if (IsCompleteSoundFont(path)) synth->soundFonts_.push_back(path);
   }
   if (synth->soundFonts_.empty()) return nullptr;  // no driver will help
+  const std::vector<std::string> drivers = DriverOrder();
+  if (drivers.empty()) return nullptr;
 
-  for (const std::string& driver : DriverOrder()) {
+  // The SoundFont starts loading at once, at the desktop's usual rate, while the audio servers
+  // are asked; only an output that runs at another rate and cannot convert (JACK, ALSA) needs
+  // it loaded again.
+  synth->StartLoading(kDesktopSampleRate, dynamicSampleLoading);
+  for (const std::string& driver : drivers) {
     const AudioTarget target = Probe(driver, askJack);
     if (!target.present) continue;
     if (synth->core_ != nullptr && synth->core_->SampleRate() != target.rate) {
       synth->AbandonLoading();
+      synth->StartLoading(target.rate, dynamicSampleLoading);
     }
-    if (synth->core_ == nullptr) {
-      // No channel counts as in use before the program names them: a program change that
-      // comes first (the start-up sends them to all 16) then reads no instrument in vain.
-      synth->core_ = SynthCore::CreateEmpty({.soundFont = {},
-                                             .sampleRate = target.rate,
-                                             .dynamicSampleLoading = dynamicSampleLoading,
-                                             .channelsInUse = 0});
-      if (synth->core_ == nullptr) return nullptr;
-      // The SoundFont loads while the audio output opens.
-      synth->loader_ =
-          std::thread([raw = synth.get(), opened = synth->driverOpened_.get_future()]() mutable {
-            raw->Load(opened);
-          });
-    }
+    if (synth->core_ == nullptr) break;
     ConfigureDriver(synth->core_->Settings(), driver);
     // From here the driver's thread renders the synthesizer: silence until the SoundFont loads.
     synth->driver_ = new_fluid_audio_driver(synth->core_->Settings(), synth->core_->Synth());
@@ -111,14 +126,51 @@ std::unique_ptr<BuiltInSynth> BuiltInSynth::Open(bool dynamicSampleLoading,
       return synth;
     }
   }
-  if (synth->core_ != nullptr) synth->AbandonLoading();
+  synth->AbandonLoading();
   return nullptr;
 }
 
+namespace {
+
+// Loads that were given up: a SoundFont load cannot be cut short, so it ends on its own thread
+// and only the process's exit waits for it.
+class AbandonedLoads {
+ public:
+  static void Keep(std::thread thread, std::unique_ptr<SynthCore> core) {
+    static AbandonedLoads loads;
+    std::lock_guard lock(loads.mutex_);
+    loads.threads_.push_back(std::move(thread));
+    loads.cores_.push_back(std::move(core));
+  }
+  ~AbandonedLoads() {
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::thread> threads_;
+  std::vector<std::unique_ptr<SynthCore>> cores_;
+};
+
+}  // namespace
+
+void BuiltInSynth::StartLoading(double rate, bool dynamicSampleLoading) {
+  // No channel counts as in use before the program names them: a program change that comes
+  // first (the start-up sends them to all 16) then reads no instrument in vain.
+  core_ = SynthCore::CreateEmpty({.soundFont = {},
+                                  .sampleRate = rate,
+                                  .dynamicSampleLoading = dynamicSampleLoading,
+                                  .channelsInUse = 0});
+  if (core_ == nullptr) return;
+  loader_ = std::thread(
+      [this, core = core_.get(), soundFonts = soundFonts_,
+       opened = driverOpened_.get_future()]() mutable { Load(*core, soundFonts, opened); });
+}
+
 void BuiltInSynth::AbandonLoading() {
+  if (core_ == nullptr) return;
   driverOpened_.set_value(false);
-  loader_.join();
-  core_.reset();
+  AbandonedLoads::Keep(std::move(loader_), std::move(core_));
   driverOpened_ = {};
 }
 
@@ -128,16 +180,17 @@ BuiltInSynth::~BuiltInSynth() {
   if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
 }
 
-void BuiltInSynth::Load(std::future<bool>& driverOpened) noexcept {
+void BuiltInSynth::Load(SynthCore& core, const std::vector<std::string>& soundFonts,
+                        std::future<bool>& driverOpened) noexcept {
   bool loaded = false;
   // The chosen file first; should it be broken inside, the next complete one.
-  for (const std::string& path : soundFonts_) {
-    if (core_->LoadSoundFont(path)) {
+  for (const std::string& path : soundFonts) {
+    if (core.LoadSoundFont(path)) {
       loaded = true;
       break;
     }
   }
-  // A synthesizer whose audio output did not open is never played.
+  // A synthesizer whose audio output did not open is never played, and its owner may be gone.
   if (!driverOpened.get()) return;
   // Without any SoundFont the synthesizer stays silent, but what was sent is still taken.
   // Channels in use that no program change reached get program 0 before anything plays.

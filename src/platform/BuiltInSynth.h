@@ -62,11 +62,14 @@ class BuiltInSynth {
 
  private:
   BuiltInSynth() = default;
+  // Creates the synthesizer at `rate` and starts loading its SoundFont on a thread.
+  void StartLoading(double rate, bool dynamicSampleLoading);
   // On the loading thread: loads the SoundFont, then, once the audio output is open, plays
   // what was sent meanwhile.
-  void Load(std::future<bool>& driverOpened) noexcept;
-  // Gives up the synthesizer being loaded (its audio output did not open): waits for its
-  // loading thread and drops it.
+  void Load(SynthCore& core, const std::vector<std::string>& soundFonts,
+            std::future<bool>& driverOpened) noexcept;
+  // Gives up the synthesizer being loaded (no audio output opened for it); its loading ends on
+  // its own, without this object.
   void AbandonLoading();
   void Apply(std::uint32_t item) noexcept;
 

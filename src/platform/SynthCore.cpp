@@ -2,12 +2,23 @@
 
 #include <fluidsynth.h>
 
+#include <bit>
 #include <mutex>
 
 #include "midi/MidiBytes.h"
 #include "platform/SoundFontLocator.h"
 
 namespace orvane {
+namespace {
+
+// Every voice costs about 10 kB whether it sounds or not. A piano note takes two voices, and the
+// pedal holds a few chords: 256 serve up to four layers; more layers (16 of them, a four-note
+// chord each, under the pedal) want 512.
+int PolyphonyFor(std::uint16_t channels) {
+  return std::popcount(channels) > 4 ? 512 : 256;
+}
+
+}  // namespace
 
 void QuietFluidSynthLog() {
   static std::once_flag once;
@@ -27,8 +38,7 @@ std::unique_ptr<SynthCore> SynthCore::CreateEmpty(const SynthOptions& options) {
   fluid_settings_setnum(core->settings_, "synth.sample-rate", options.sampleRate);
   fluid_settings_setint(core->settings_, "synth.dynamic-sample-loading",
                         options.dynamicSampleLoading ? 1 : 0);
-  // A keyboard with 16 layers and sustain easily holds a few hundred voices.
-  fluid_settings_setint(core->settings_, "synth.polyphony", 512);
+  fluid_settings_setint(core->settings_, "synth.polyphony", PolyphonyFor(options.channelsInUse));
   fluid_settings_setnum(core->settings_, "synth.gain", 0.5);
   core->synth_ = new_fluid_synth(core->settings_);
   if (core->synth_ == nullptr) return nullptr;
@@ -81,6 +91,8 @@ void SynthCore::SelectProgram(int channel) noexcept {
 
 void SynthCore::SetChannelsInUse(std::uint16_t channels) noexcept {
   channelsInUse_ = channels;
+  const int polyphony = PolyphonyFor(channels);
+  if (polyphony != fluid_synth_get_polyphony(synth_)) fluid_synth_set_polyphony(synth_, polyphony);
   SelectProgramsInUse();
 }
 
