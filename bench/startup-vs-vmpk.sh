@@ -5,6 +5,7 @@
 # The figures in docs/performance.md come from here.
 #
 # Usage: bench/startup-vs-vmpk.sh [BUILD-DIR] [RUNS]     (default: build 7)
+# ORVANE_BEFORE=/path/to/an/older/orvane adds that build to every round, for before and after.
 # Needs root (or sudo) once to install the benchmark's packages: vmpk, pulseaudio,
 # pulseaudio-utils, pipewire, pipewire-pulse, wireplumber, dbus; the test packages otherwise.
 set -uo pipefail
@@ -97,8 +98,8 @@ start_pipewire() {
   pw_pids+=($!)
   export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
   wait_for 100 pactl info || { echo "bench: pipewire-pulse did not start"; exit 1; }
-  pactl load-module module-null-sink sink_name=null >/dev/null
-  pactl set-default-sink null
+  pactl load-module module-null-sink sink_name=null >/dev/null 2>&1
+  pactl set-default-sink null 2>/dev/null
 }
 stop_pipewire() {
   for ((i = ${#pw_pids[@]} - 1; i >= 0; i--)); do stop "${pw_pids[i]}"; done
@@ -128,7 +129,9 @@ compare() {
   local label=$1
   : >"$work/orvane.times"
   : >"$work/vmpk.times"
+  : >"$work/before.times"
   for ((run = 0; run < runs; run++)); do
+    [[ -n "${ORVANE_BEFORE:-}" ]] && one_start "$ORVANE_BEFORE" >>"$work/before.times"
     one_start "$orvane" >>"$work/orvane.times"
     one_start vmpk >>"$work/vmpk.times"
   done
@@ -140,6 +143,15 @@ compare() {
   echo "== $label ($runs starts each, alternating)"
   echo "   this program, to a painted window (ms): $(cut -d' ' -f1 "$work/orvane.times" | tr '\n' ' ')"
   echo "   VMPK,         to a painted window (ms): $(cut -d' ' -f1 "$work/vmpk.times" | tr '\n' ' ')"
+  if [[ -s "$work/before.times" ]]; then
+    local bt bm
+    bt=$(cut -d' ' -f1 "$work/before.times" | median)
+    bm=$(cut -d' ' -f2 "$work/before.times" | median)
+    echo "   before,       to a painted window (ms): $(cut -d' ' -f1 "$work/before.times" | tr '\n' ' ')"
+    awk -v bt="$bt" -v vt="$vt" -v bm="$bm" -v vm="$vm" 'BEGIN {
+      printf "   before: median window %.1f ms, ratio %.2f; memory %.1f MB, ratio %.2f\n",
+        bt, bt / vt, bm / 1024, bm / vm }'
+  fi
   awk -v ot="$ot" -v vt="$vt" -v om="$om" -v vm="$vm" 'BEGIN {
     printf "   median window: %.1f ms vs VMPK %.1f ms, ratio %.2f\n", ot, vt, ot / vt
     printf "   median resident memory 1 s later: %.1f MB vs VMPK %.1f MB, ratio %.2f\n",
@@ -164,7 +176,7 @@ node_latency() {
 import json, sys
 for o in json.load(sys.stdin):
     p = o.get("info", {}).get("props", {}) or {}
-    if p.get("application.process.id") == sys.argv[1] and "node.latency" in p:
+    if str(p.get("application.process.id")) == sys.argv[1] and "node.latency" in p:
         frames, rate = map(int, p["node.latency"].split("/"))
         print(f"node.latency {frames}/{rate} = {1000 * frames / rate:.2f} ms"); break' "$1"
 }
