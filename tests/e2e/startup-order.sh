@@ -41,6 +41,7 @@ reset_messages() {
 # as the window shows and waits for the note.
 start_and_press() {
   local stored=$1
+  xruns_before=$(xruns)
   : >"$work/first.txt"
   : >"$work/stored.txt"
   rm -f "$settings"/*
@@ -57,10 +58,19 @@ start_and_press() {
   timeout 15 tail --pid="$orvane_pid" -f /dev/null || fail "orvane did not end"
 }
 
+xruns() { grep -ci xrun "$work/jackd.log"; }
+
+# A JACK server that misses its cycles (an xrun: a client, often this test's receiver, did not
+# finish in time, as under a sanitizer on a busy machine) may deliver a period's MIDI twice or not
+# at all; what the receivers saw then says nothing about the program, so the test is skipped.
 expect_file() {
   local file=$1 expected=$2 what=$3
-  [[ "$(cat "$file")" == "$expected" ]] ||
-    fail "$what: got $(tr '\n' '|' <"$file"), expected $(tr '\n' '|' <<<"$expected")"
+  [[ "$(cat "$file")" == "$expected" ]] && return 0
+  if (($(xruns) > xruns_before)); then
+    echo "e2e: $what: JACK reported xruns meanwhile, so the order cannot be judged; skipped"
+    exit 77
+  fi
+  fail "$what: got $(tr '\n' '|' <"$file"), expected $(tr '\n' '|' <<<"$expected")"
 }
 
 # 1. The built-in synthesizer cannot sound: the first port is the default output.
