@@ -1,6 +1,7 @@
 // Measures the built-in synthesizer: how long loading the SoundFont takes and how much memory it
 // costs, with and without dynamic sample loading, and which audio output it gets with what
-// configured latency.
+// configured latency. With audio, "open" is the moment the synthesizer is sure to sound (the
+// audio output is open) and "loaded" the moment it plays what it was sent.
 //
 //   synth_startup offline [--no-dynamic]   SoundFont load only, no audio device
 //   synth_startup audio [--no-dynamic]     SoundFont plus the audio driver, as the program starts
@@ -35,12 +36,22 @@ int main(int argc, char** argv) {
   std::string soundFont;
   std::string driver = "none";
   double latencyMs = 0.0;
+  double openMs = 0.0;
   std::unique_ptr<orvane::SynthCore> core;
   std::unique_ptr<orvane::BuiltInSynth> synth;
   if (audio) {
     synth = orvane::BuiltInSynth::Open(dynamic);
     if (!synth) {
       std::puts("built-in synthesizer unavailable (no SoundFont or no audio driver)");
+      return 1;
+    }
+    openMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    // Channel 1 plays, as the program's first layer does.
+    synth->SetChannelsInUse(0x0001);
+    synth->Send(0x0000C0);
+    if (!synth->WaitUntilLoaded()) {
+      std::puts("the SoundFont did not load");
       return 1;
     }
     rate = synth->SampleRate();
@@ -69,6 +80,7 @@ int main(int argc, char** argv) {
   std::printf("dynamic loading      %s\n", dynamic ? "on" : "off");
   std::printf("driver               %s\n", driver.c_str());
   std::printf("sample rate          %.0f Hz\n", rate);
+  if (audio) std::printf("audio output open    %.1f ms\n", openMs);
   std::printf("start time           %.1f ms\n", startMs);
   std::printf("first program change %.1f ms\n", programMs);
   std::printf("resident memory      +%.1f MB\n", ResidentMegabytes() - before);

@@ -19,8 +19,27 @@
 #include "platform/SystemMidiLayer.h"
 #include "resources/Texts.h"
 
+namespace {
+
+// Qt's X11 start takes DESKTOP_STARTUP_ID out of the environment while the MIDI threads may read
+// the environment. Removing a variable shifts those behind it, which a concurrent reader can
+// miss; moving it to the end beforehand leaves nothing behind it to shift.
+void MoveStartupIdToTheEnd() {
+  const char* id = std::getenv("DESKTOP_STARTUP_ID");
+  if (id == nullptr) return;
+  const std::string value = id;
+  unsetenv("DESKTOP_STARTUP_ID");
+  setenv("DESKTOP_STARTUP_ID", value.c_str(), 1);
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
   if (const auto status = orvane::AnswerTextRequestOnly(argc, argv)) return *status;
+  // The audio output, the SoundFont and the port listing take about as long as the window:
+  // started first, they are under way on threads of their own while the window is built.
+  orvane::SystemMidiStartup midiStartup = orvane::StartSystemMidi();
+  MoveStartupIdToTheEnd();
   QApplication application(argc, argv);
   QApplication::setApplicationName(orvane::ToQString(orvane::texts::kProductName));
   QApplication::setDesktopFileName("net.orvane_music.TellakOrvane");
@@ -46,7 +65,8 @@ int main(int argc, char* argv[]) {
   orvane::QtMidiInputBridge bridge;
   std::unique_ptr<orvane::SystemMidiLayer> midi;
   try {
-    midi = bridge.CreateMidiLayer();
+    midi = bridge.CreateMidiLayer(std::move(midiStartup));
+    midi->WaitForPorts();
   } catch (const std::exception&) {
     // The MIDI system itself failed while listing its ports: nothing can sound.
     namespace text = orvane::device_messages;

@@ -51,6 +51,11 @@ class MidiLayer {
   virtual void SendShortMessage(ShortMessage message) = 0;
   // All notes off on all 16 channels, as a device reset does; programs and volumes stay.
   virtual void ResetOutput() = 0;
+  // Bit i set: channel i is going to play notes. Sent before programs and volumes, it lets an
+  // output that prepares instruments (the built-in synthesizer loads their samples) skip the
+  // channels that stay silent; it sends nothing and changes no message. All 16 channels count
+  // as in use until it is first called.
+  virtual void SetChannelsInUse(std::uint16_t /*channels*/) {}
 
   virtual int InputDeviceCount() = 0;
   virtual std::string InputDeviceName(int device) = 0;

@@ -73,6 +73,12 @@ void CToneGen::Reset() {
 }
 
 void CToneGen::SendProgramsAndVolumes() {
+  // Layers that are off play no notes: an output need not prepare their instruments.
+  std::uint16_t layersOn = 0;
+  for (int layer = 0; layer < kLayerCount; ++layer) {
+    if (voice.layerOn[layer]) layersOn = static_cast<std::uint16_t>(layersOn | (1u << layer));
+  }
+  midi_.SetChannelsInUse(layersOn);
   // A voice file may hold bytes above 127. Such a program is not sent (the layer keeps the one it
   // had); such a volume is sent as full volume. The voice itself keeps the stored bytes.
   for (int channel = 0; channel < kLayerCount; ++channel) {

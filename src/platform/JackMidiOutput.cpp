@@ -23,10 +23,16 @@ constexpr int kSettleCycles = 3;
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& clientName,
                                                      const std::string& target) {
   QuietSystemLibraries();
-  std::unique_ptr<JackMidiOutput> output(new JackMidiOutput());
   jack_status_t status{};
-  output->client_ = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-  if (output->client_ == nullptr) return nullptr;
+  jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+  if (client == nullptr) return nullptr;
+  return Adopt(client, target);
+}
+
+std::unique_ptr<JackMidiOutput> JackMidiOutput::Adopt(jack_client_t* client,
+                                                      const std::string& target) {
+  std::unique_ptr<JackMidiOutput> output(new JackMidiOutput());
+  output->client_ = client;
   output->ring_ = jack_ringbuffer_create(kRingBytes);
   if (output->ring_ == nullptr) return nullptr;
   jack_ringbuffer_mlock(output->ring_);

@@ -20,6 +20,9 @@ class JackMidiOutput {
   // full JACK port name) unless that is empty. nullptr when there is no server or no such port.
   static std::unique_ptr<JackMidiOutput> Open(const std::string& clientName,
                                               const std::string& target);
+  // The same with a client that is open already (the one that listed the ports while the
+  // program started: opening a client is the slow part). Closes the client when it fails.
+  static std::unique_ptr<JackMidiOutput> Adopt(jack_client_t* client, const std::string& target);
   ~JackMidiOutput();
   JackMidiOutput(const JackMidiOutput&) = delete;
   JackMidiOutput& operator=(const JackMidiOutput&) = delete;

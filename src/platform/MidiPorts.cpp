@@ -1,5 +1,7 @@
 #include "platform/MidiPorts.h"
 
+#include <jack/jack.h>
+
 #include <string>
 
 #include "midi/MidiBytes.h"
@@ -44,6 +46,20 @@ void ListPorts(RtMidi::Api api, bool tagApi, std::vector<MidiPortInfo>& ports) {
   }
 }
 
+// The MIDI ports of every JACK client but ours whose flags match (JackPortIsInput: the ports we
+// can send to), in the server's order, as RtMidi lists them.
+void ListJackPorts(jack_client_t& client, unsigned long flags, bool tagApi,
+                   std::vector<MidiPortInfo>& ports) {
+  const char** names = jack_get_ports(&client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+  for (int i = 0; names != nullptr && names[i] != nullptr; ++i) {
+    std::string name = names[i];
+    if (name.empty() || IsOwnPort(name)) continue;
+    std::string display = name + (tagApi ? " (JACK)" : "");
+    ports.push_back({RtMidi::UNIX_JACK, std::move(name), std::move(display)});
+  }
+  if (names != nullptr) jack_free(names);
+}
+
 }  // namespace
 
 std::string MidiPortCatalog::ReadableName(RtMidi::Api api, const std::string& systemName) {
@@ -68,7 +84,11 @@ std::string MidiPortCatalog::ReadableName(RtMidi::Api api, const std::string& sy
   return client + ": " + port;
 }
 
-std::vector<RtMidi::Api> MidiPortCatalog::WorkingApis() {
+void JackClientCloser::operator()(jack_client_t* client) const {
+  jack_client_close(client);
+}
+
+MidiPortCatalog::MidiPortCatalog(std::function<void(const JackServerInfo&)> onJack) {
   QuietSystemLibraries();
   std::vector<RtMidi::Api> compiled;
   RtMidi::getCompiledApi(compiled);
@@ -78,33 +98,52 @@ std::vector<RtMidi::Api> MidiPortCatalog::WorkingApis() {
     }
     return false;
   };
+  // JACK answers and lists through one client of ours; RtMidi would open one per direction.
+  JackServerInfo jackInfo;
+  if (has(RtMidi::UNIX_JACK)) {
+    jack_status_t status{};
+    jackClient_.reset(jack_client_open(kJackMidiClientName, JackNoStartServer, &status));
+  }
+  jack_client_t* jack = jackClient_.get();
+  if (jack != nullptr) {
+    jackInfo = {.running = true,
+                .sampleRate = static_cast<double>(jack_get_sample_rate(jack)),
+                .bufferFrames = static_cast<int>(jack_get_buffer_size(jack))};
+  }
+  if (onJack) onJack(jackInfo);
   // RtMidi writes to the terminal when an API fails to start, so each one is asked first
   // through its own library, which stays quiet.
-  std::vector<RtMidi::Api> working;
-  if (has(RtMidi::LINUX_ALSA) && AlsaSequencerAvailable()) working.push_back(RtMidi::LINUX_ALSA);
-  if (has(RtMidi::UNIX_JACK) && ProbeJackServer().running) working.push_back(RtMidi::UNIX_JACK);
+  std::vector<RtMidi::Api> apis;
+  if (has(RtMidi::LINUX_ALSA) && AlsaSequencerAvailable()) apis.push_back(RtMidi::LINUX_ALSA);
+  if (jack != nullptr) apis.push_back(RtMidi::UNIX_JACK);
   for (RtMidi::Api api : {RtMidi::MACOSX_CORE, RtMidi::WINDOWS_MM}) {
-    if (has(api)) working.push_back(api);
+    if (has(api)) apis.push_back(api);
   }
-  return working;
-}
-
-MidiPortCatalog::MidiPortCatalog() {
-  const std::vector<RtMidi::Api> apis = WorkingApis();
   const bool tagApi = apis.size() > 1;
+  bool jackOutputs = false;
   for (RtMidi::Api api : apis) {
-    ListPorts<RtMidiOut>(api, tagApi, outputs_);
-    ListPorts<RtMidiIn>(api, tagApi, inputs_);
+    if (api == RtMidi::UNIX_JACK) {
+      const std::size_t before = outputs_.size();
+      ListJackPorts(*jack, JackPortIsInput, tagApi, outputs_);
+      jackOutputs = outputs_.size() > before;
+      ListJackPorts(*jack, JackPortIsOutput, tagApi, inputs_);
+    } else {
+      ListPorts<RtMidiOut>(api, tagApi, outputs_);
+      ListPorts<RtMidiIn>(api, tagApi, inputs_);
+    }
   }
+  if (!jackOutputs) jackClient_.reset();
 }
 
 // --- output ---
 
-std::unique_ptr<MidiPortOutput> MidiPortOutput::Open(const MidiPortInfo& port) {
+std::unique_ptr<MidiPortOutput> MidiPortOutput::Open(const MidiPortInfo& port,
+                                                     JackClient jackClient) {
   QuietSystemLibraries();
   std::unique_ptr<MidiPortOutput> output(new MidiPortOutput());
   if (port.api == RtMidi::UNIX_JACK) {
-    output->jack_ = JackMidiOutput::Open(kMidiClientName, port.systemName);
+    output->jack_ = jackClient ? JackMidiOutput::Adopt(jackClient.release(), port.systemName)
+                               : JackMidiOutput::Open(kJackMidiClientName, port.systemName);
     return output->jack_ ? std::move(output) : nullptr;
   }
   try {
@@ -159,6 +198,12 @@ void MidiPortOutput::Reset() noexcept {
     Write(sustainOff, 3);
     Write(allNotesOff, 3);
   }
+}
+
+bool MidiPortOutput::Reopen() noexcept {
+  if (jack_ && jack_->ServerGone()) return false;
+  sounding_.Clear();
+  return true;
 }
 
 // --- input ---

@@ -3,6 +3,7 @@
 #include <rtmidi/RtMidi.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,12 +12,21 @@
 #include "platform/JackMidiOutput.h"
 #include "platform/MidiInputQueue.h"
 #include "platform/SoundingNotes.h"
+#include "platform/SystemProbe.h"
 
 namespace orvane {
 
 // The client name under which the program's own ports appear; its own ports are left out of the
 // lists so that nobody wires the program to itself.
 inline constexpr const char* kMidiClientName = "Tellak Orvane";
+// The JACK client of the MIDI output; the built-in synthesizer's JACK client is "Tellak Orvane".
+inline constexpr const char* kJackMidiClientName = "Tellak Orvane MIDI";
+
+// Closes a JACK client (for std::unique_ptr).
+struct JackClientCloser {
+  void operator()(jack_client_t* client) const;
+};
+using JackClient = std::unique_ptr<jack_client_t, JackClientCloser>;
 
 struct MidiPortInfo {
   RtMidi::Api api = RtMidi::UNSPECIFIED;
@@ -28,14 +38,17 @@ struct MidiPortInfo {
 // that are absent are skipped without a word on the terminal.
 class MidiPortCatalog {
  public:
-  // Lists the ports once. Throws std::exception when a working API fails while listing.
-  MidiPortCatalog();
+  // Lists the ports once (any thread). Throws std::exception when a working API fails while
+  // listing. `onJack` learns what the JACK server runs at as soon as that is known (the
+  // built-in synthesizer waits for it on another thread), whether the listing then works or not.
+  explicit MidiPortCatalog(std::function<void(const JackServerInfo&)> onJack = {});
 
   const std::vector<MidiPortInfo>& Outputs() const { return outputs_; }
   const std::vector<MidiPortInfo>& Inputs() const { return inputs_; }
+  // The JACK client that listed the ports, kept open when there are JACK ports to send to, so
+  // that opening the first JACK output needs no new client; empty once taken or without one.
+  JackClient TakeJackClient() { return std::move(jackClient_); }
 
-  // The APIs that answered, in listing order.
-  static std::vector<RtMidi::Api> WorkingApis();
   // ALSA names a port "Client:Port 20:0"; the numbers change with the plug order and mean nothing
   // to the player, and the client name often only repeats the port name. Other APIs' names stay.
   static std::string ReadableName(RtMidi::Api api, const std::string& systemName);
@@ -43,13 +56,15 @@ class MidiPortCatalog {
  private:
   std::vector<MidiPortInfo> outputs_;
   std::vector<MidiPortInfo> inputs_;
+  JackClient jackClient_;
 };
 
 // An open MIDI output port. Sends never allocate or lock; a port that has vanished ignores them.
 class MidiPortOutput {
  public:
-  // nullptr when the port is gone or cannot be opened.
-  static std::unique_ptr<MidiPortOutput> Open(const MidiPortInfo& port);
+  // nullptr when the port is gone or cannot be opened. A JACK port takes `jackClient` when given
+  // one (it is closed when the port does not open).
+  static std::unique_ptr<MidiPortOutput> Open(const MidiPortInfo& port, JackClient jackClient = {});
   ~MidiPortOutput();
   MidiPortOutput(const MidiPortOutput&) = delete;
   MidiPortOutput& operator=(const MidiPortOutput&) = delete;
@@ -60,6 +75,9 @@ class MidiPortOutput {
   // Note-off for every note this program left sounding, then sustain off and All Notes Off on
   // each of the 16 channels.
   void Reset() noexcept;
+  // Opened again after a close: like a newly opened port it knows of no sounding notes. False
+  // when the port cannot be used again (its JACK server is gone): open it anew.
+  bool Reopen() noexcept;
 
  private:
   MidiPortOutput() = default;

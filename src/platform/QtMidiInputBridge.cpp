@@ -43,8 +43,8 @@ void QtMidiInputBridge::SetDrain(std::function<bool()> drain) {
   drain_ = std::move(drain);
 }
 
-std::unique_ptr<SystemMidiLayer> QtMidiInputBridge::CreateMidiLayer() {
-  std::unique_ptr<SystemMidiLayer> layer = CreateSystemMidiLayer(Waker());
+std::unique_ptr<SystemMidiLayer> QtMidiInputBridge::CreateMidiLayer(SystemMidiStartup startup) {
+  std::unique_ptr<SystemMidiLayer> layer = CreateSystemMidiLayer(Waker(), std::move(startup));
   SetDrain([raw = layer.get()] { return raw->DeliverInput(); });
   return layer;
 }

@@ -16,9 +16,11 @@ namespace orvane {
 // thread); the pipe's socket notifier then drains the layer's queue on the thread that owns the
 // bridge, in order, a batch at a time so that the window keeps answering during a flood.
 //
-// Typical use, with the bridge created first and destroyed last:
+// Typical use, with the MIDI system started first thing and the bridge destroyed last:
+//   SystemMidiStartup startup = StartSystemMidi();
+//   QApplication application(argc, argv);
 //   QtMidiInputBridge bridge;
-//   std::unique_ptr<SystemMidiLayer> midi = bridge.CreateMidiLayer();
+//   std::unique_ptr<SystemMidiLayer> midi = bridge.CreateMidiLayer(std::move(startup));
 class QtMidiInputBridge final : public QObject {
   Q_OBJECT
 
@@ -33,7 +35,7 @@ class QtMidiInputBridge final : public QObject {
 
   // CreateSystemMidiLayer with this bridge's waker, drained by this bridge. The layer must be
   // destroyed before the bridge.
-  std::unique_ptr<SystemMidiLayer> CreateMidiLayer();
+  std::unique_ptr<SystemMidiLayer> CreateMidiLayer(SystemMidiStartup startup);
 
  private:
   void OnWake();

@@ -12,4 +12,10 @@ std::vector<std::string> SoundFontCandidates();
 // The first candidate that exists as a regular file, or an empty string.
 std::string FindSoundFont();
 
+// True when the file is built as a whole SoundFont (SF2, or SF3 with compressed samples): a RIFF
+// "sfbk" form that the file holds completely, with its INFO, sample data and preset data lists.
+// Reads only the chunk headers, so it answers in microseconds where loading takes tens of
+// milliseconds; a truncated download or another kind of file fails it.
+bool IsCompleteSoundFont(const std::string& path);
+
 }  // namespace orvane

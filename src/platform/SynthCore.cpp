@@ -2,12 +2,23 @@
 
 #include <fluidsynth.h>
 
+#include <bit>
 #include <mutex>
 
 #include "midi/MidiBytes.h"
 #include "platform/SoundFontLocator.h"
 
 namespace orvane {
+namespace {
+
+// Every voice costs about 10 kB whether it sounds or not. A piano note takes two voices, and the
+// pedal holds a few chords: 256 serve up to four layers; more layers (16 of them, a four-note
+// chord each, under the pedal) want 512.
+int PolyphonyFor(std::uint16_t channels) {
+  return std::popcount(channels) > 4 ? 512 : 256;
+}
+
+}  // namespace
 
 void QuietFluidSynthLog() {
   static std::once_flag once;
@@ -18,20 +29,25 @@ void QuietFluidSynthLog() {
   });
 }
 
-std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
+std::unique_ptr<SynthCore> SynthCore::CreateEmpty(const SynthOptions& options) {
   QuietFluidSynthLog();
   std::unique_ptr<SynthCore> core(new SynthCore());
+  core->channelsInUse_ = options.channelsInUse;
   core->settings_ = new_fluid_settings();
   if (core->settings_ == nullptr) return nullptr;
   fluid_settings_setnum(core->settings_, "synth.sample-rate", options.sampleRate);
   fluid_settings_setint(core->settings_, "synth.dynamic-sample-loading",
                         options.dynamicSampleLoading ? 1 : 0);
-  // A keyboard with 16 layers and sustain easily holds a few hundred voices.
-  fluid_settings_setint(core->settings_, "synth.polyphony", 512);
+  fluid_settings_setint(core->settings_, "synth.polyphony", PolyphonyFor(options.channelsInUse));
   fluid_settings_setnum(core->settings_, "synth.gain", 0.5);
   core->synth_ = new_fluid_synth(core->settings_);
   if (core->synth_ == nullptr) return nullptr;
+  return core;
+}
 
+std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
+  std::unique_ptr<SynthCore> core = CreateEmpty(options);
+  if (core == nullptr) return nullptr;
   std::vector<std::string> candidates;
   if (!options.soundFont.empty()) {
     candidates.push_back(options.soundFont);
@@ -39,9 +55,8 @@ std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
     candidates = SoundFontCandidates();
   }
   for (const std::string& path : candidates) {
-    if (fluid_is_soundfont(path.c_str()) == 0) continue;
-    if (fluid_synth_sfload(core->synth_, path.c_str(), 1) != FLUID_FAILED) {
-      core->soundFontPath_ = path;
+    if (core->LoadSoundFont(path)) {
+      core->SelectProgramsInUse();
       return core;
     }
   }
@@ -51,6 +66,34 @@ std::unique_ptr<SynthCore> SynthCore::Create(const SynthOptions& options) {
 SynthCore::~SynthCore() {
   if (synth_ != nullptr) delete_fluid_synth(synth_);
   if (settings_ != nullptr) delete_fluid_settings(settings_);
+}
+
+bool SynthCore::LoadSoundFont(const std::string& path) {
+  if (loaded_ || fluid_is_soundfont(path.c_str()) == 0) return false;
+  // No preset is selected here: FluidSynth would read the drum kit for channel 10 at once.
+  if (fluid_synth_sfload(synth_, path.c_str(), 0) == FLUID_FAILED) return false;
+  soundFontPath_ = path;
+  loaded_ = true;
+  return true;
+}
+
+void SynthCore::SelectProgramsInUse() noexcept {
+  for (int channel = 0; channel < 16; ++channel) {
+    if (InUse(channel) && !selected_[channel]) SelectProgram(channel);
+  }
+}
+
+void SynthCore::SelectProgram(int channel) noexcept {
+  if (!loaded_) return;
+  fluid_synth_program_change(synth_, channel, program_[channel]);
+  selected_[channel] = true;
+}
+
+void SynthCore::SetChannelsInUse(std::uint16_t channels) noexcept {
+  channelsInUse_ = channels;
+  const int polyphony = PolyphonyFor(channels);
+  if (polyphony != fluid_synth_get_polyphony(synth_)) fluid_synth_set_polyphony(synth_, polyphony);
+  SelectProgramsInUse();
 }
 
 void SynthCore::Send(ShortMessage message) noexcept {
@@ -64,6 +107,8 @@ void SynthCore::Send(ShortMessage message) noexcept {
       fluid_synth_noteoff(synth_, channel, data1);
       break;
     case 0x90:  // velocity 0 is a note-off; FluidSynth handles it so
+      // A channel said to be idle plays after all: it gets its instrument first.
+      if (!selected_[channel]) SelectProgram(channel);
       fluid_synth_noteon(synth_, channel, data1, data2);
       break;
     case 0xA0:
@@ -73,7 +118,9 @@ void SynthCore::Send(ShortMessage message) noexcept {
       fluid_synth_cc(synth_, channel, data1, data2);
       break;
     case 0xC0:
-      fluid_synth_program_change(synth_, channel, data1);
+      program_[channel] = static_cast<std::uint8_t>(data1);
+      selected_[channel] = false;
+      if (InUse(channel)) SelectProgram(channel);
       break;
     case 0xD0:
       fluid_synth_channel_pressure(synth_, channel, data1);

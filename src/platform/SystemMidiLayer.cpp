@@ -1,53 +1,128 @@
 #include "platform/SystemMidiLayer.h"
 
 #include <filesystem>
+#include <stdexcept>
+
+#include "platform/SystemProbe.h"
 
 namespace orvane {
 
+SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
+  QuietSystemLibraries();
+  SystemMidiStartup startup;
+  // The port listing opens a JACK client anyway; the synthesizer asks it about the server
+  // instead of opening one more (each takes tens of milliseconds).
+  auto jackInfo = std::make_shared<std::promise<JackServerInfo>>();
+  std::shared_future<JackServerInfo> jackAnswer = jackInfo->get_future().share();
+  if (options.builtInSynth) {
+    startup.synth =
+        std::async(std::launch::async, [dynamic = options.dynamicSampleLoading, jackAnswer] {
+          return BuiltInSynth::Open(dynamic, [&jackAnswer] {
+            try {
+              return jackAnswer.get();
+            } catch (const std::future_error&) {
+              return JackServerInfo{};  // the listing failed before it knew
+            }
+          });
+        });
+  } else {
+    std::promise<std::unique_ptr<BuiltInSynth>> none;
+    none.set_value(nullptr);
+    startup.synth = none.get_future();
+  }
+  startup.ports = std::async(std::launch::async, [jackInfo] {
+    return MidiPortCatalog([&jackInfo](const JackServerInfo& info) { jackInfo->set_value(info); });
+  });
+  return startup;
+}
+
 SystemMidiLayer::SystemMidiLayer(InputWaker wake, Options options)
-    : synth_(options.builtInSynth ? BuiltInSynth::Open(options.dynamicSampleLoading) : nullptr),
+    : SystemMidiLayer(StartSystemMidi(options), std::move(wake)) {
+  SynthNow();
+  WaitForPorts();
+}
+
+SystemMidiLayer::SystemMidiLayer(SystemMidiStartup startup, InputWaker wake)
+    : synthStarting_(std::move(startup.synth)),
+      portsListing_(std::move(startup.ports)),
       queue_(std::move(wake)) {}
 
 SystemMidiLayer::~SystemMidiLayer() {
   CloseInput();
   CloseOutput();
+  closedPort_.reset();
+}
+
+BuiltInSynth* SystemMidiLayer::SynthNow() {
+  if (synthStarting_.valid()) synth_ = synthStarting_.get();
+  return synth_.get();
+}
+
+MidiPortCatalog& SystemMidiLayer::Catalog() {
+  if (!catalog_ && portsListing_.valid()) {
+    try {
+      catalog_.emplace(portsListing_.get());
+    } catch (...) {
+      listingFailure_ = std::current_exception();
+    }
+  }
+  if (!catalog_) {
+    if (listingFailure_) std::rethrow_exception(listingFailure_);
+    throw std::runtime_error("the MIDI ports were not listed");
+  }
+  return *catalog_;
 }
 
 int SystemMidiLayer::OutputDeviceCount() {
-  return SystemPortCount() + (synth_ ? 1 : 0);
+  return SystemPortCount() + (SynthNow() ? 1 : 0);
 }
 
 std::string SystemMidiLayer::OutputDeviceName(int device) {
   if (device == kDefaultOutput) {
-    if (synth_) return "Built-in synthesizer";
-    if (SystemPortCount() > 0) return "Default (" + catalog_.Outputs()[0].displayName + ")";
+    if (SynthNow()) return "Built-in synthesizer";
+    if (SystemPortCount() > 0) return "Default (" + Catalog().Outputs()[0].displayName + ")";
     return "No MIDI output";
   }
   if (IsSynth(device)) {
     return "FluidSynth (" + std::filesystem::path(synth_->SoundFontPath()).filename().string() +
            ")";
   }
-  if (device >= 0 && device < SystemPortCount()) return catalog_.Outputs()[device].displayName;
+  if (device >= 0 && device < SystemPortCount()) return Catalog().Outputs()[device].displayName;
   return {};
 }
 
 bool SystemMidiLayer::OpenOutput(int device) {
   CloseOutput();
-  if (device == kDefaultOutput) device = synth_ ? SystemPortCount() : 0;
+  if (device == kDefaultOutput) device = SynthNow() ? SystemPortCount() : 0;
+  // The port just closed opens again as it stands (start-up closes and reopens the default
+  // output when it is also the stored one): no new client, and its queue keeps its order.
+  // Any other choice closes it for good.
+  if (closedPortDevice_ != device) closedPort_.reset();
   if (IsSynth(device)) {
     target_ = Target::Synth;
     return true;
   }
   if (device < 0 || device >= SystemPortCount()) return false;
-  portOut_ = MidiPortOutput::Open(catalog_.Outputs()[device]);
+  if (closedPort_ && closedPort_->Reopen()) {
+    portOut_ = std::move(closedPort_);
+  } else {
+    closedPort_.reset();
+    const MidiPortInfo& port = Catalog().Outputs()[device];
+    portOut_ = MidiPortOutput::Open(
+        port, port.api == RtMidi::UNIX_JACK ? Catalog().TakeJackClient() : JackClient{});
+  }
   if (!portOut_) return false;
+  portDevice_ = device;
   target_ = Target::Port;
   return true;
 }
 
 void SystemMidiLayer::CloseOutput() {
   target_ = Target::None;
-  portOut_.reset();
+  if (portOut_) {
+    closedPort_ = std::move(portOut_);
+    closedPortDevice_ = portDevice_;
+  }
 }
 
 void SystemMidiLayer::SendShortMessage(ShortMessage message) {
@@ -61,6 +136,11 @@ void SystemMidiLayer::SendShortMessage(ShortMessage message) {
     case Target::None:
       break;
   }
+}
+
+void SystemMidiLayer::SetChannelsInUse(std::uint16_t channels) {
+  // Only the built-in synthesizer prepares instruments; a port gets every message anyway.
+  if (target_ == Target::Synth) synth_->SetChannelsInUse(channels);
 }
 
 void SystemMidiLayer::ResetOutput() {
@@ -77,18 +157,18 @@ void SystemMidiLayer::ResetOutput() {
 }
 
 int SystemMidiLayer::InputDeviceCount() {
-  return static_cast<int>(catalog_.Inputs().size());
+  return static_cast<int>(Catalog().Inputs().size());
 }
 
 std::string SystemMidiLayer::InputDeviceName(int device) {
   if (device < 0 || device >= InputDeviceCount()) return {};
-  return catalog_.Inputs()[device].displayName;
+  return Catalog().Inputs()[device].displayName;
 }
 
 bool SystemMidiLayer::OpenInput(int device, MidiInputSink& sink) {
   CloseInput();
   if (device < 0 || device >= InputDeviceCount()) return false;
-  portIn_ = MidiPortInput::Open(catalog_.Inputs()[device], queue_);
+  portIn_ = MidiPortInput::Open(Catalog().Inputs()[device], queue_);
   if (!portIn_) return false;
   sink_ = &sink;
   return true;
@@ -120,8 +200,8 @@ bool SystemMidiLayer::DeliverInput(std::size_t maxMessages) {
   return sink_ != nullptr && !queue_.Empty();
 }
 
-std::unique_ptr<SystemMidiLayer> CreateSystemMidiLayer(InputWaker wake) {
-  return std::make_unique<SystemMidiLayer>(std::move(wake), SystemMidiLayer::Options{});
+std::unique_ptr<SystemMidiLayer> CreateSystemMidiLayer(InputWaker wake, SystemMidiStartup startup) {
+  return std::make_unique<SystemMidiLayer>(std::move(startup), std::move(wake));
 }
 
 }  // namespace orvane

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "midi/MidiLayer.h"
@@ -11,6 +15,14 @@
 
 namespace orvane {
 
+// The slow parts of the MIDI system, under way on threads of their own: the built-in
+// synthesizer opening its audio output and loading its SoundFont, and the system's MIDI ports
+// being listed. See StartSystemMidi().
+struct SystemMidiStartup {
+  std::future<std::unique_ptr<BuiltInSynth>> synth;
+  std::future<MidiPortCatalog> ports;
+};
+
 // The machine's real MIDI services behind the MidiLayer numbering:
 //  - outputs 0..p-1 are the system's MIDI ports (ALSA sequencer, JACK), listed once at creation;
 //  - when the built-in synthesizer can sound, it is output p as well, so that it is counted;
@@ -19,6 +31,10 @@ namespace orvane {
 //  - OutputDeviceCount() is 0 only when nothing at all can sound;
 //  - inputs 0..n-1 are the system's MIDI input ports.
 // A port that vanishes while open (keyboard unplugged, JACK server gone) is ignored from then on.
+//
+// Everything slow happens beside the caller's thread (SystemMidiStartup); the layer waits for a
+// part only when it is first asked something that needs it. Those threads touch nothing but
+// the MIDI and audio libraries and hand over their results through futures.
 //
 // MIDI input arrives on the MIDI system's thread and goes into a lock-free queue; the waker given
 // at creation is then called (on that thread) and must make the user-interface thread call
@@ -30,8 +46,15 @@ class SystemMidiLayer final : public MidiLayer {
     bool dynamicSampleLoading = true;
   };
 
+  // Starts the MIDI system and waits for it.
   SystemMidiLayer(InputWaker wake, Options options);
+  // Takes over a MIDI system that StartSystemMidi() started.
+  SystemMidiLayer(SystemMidiStartup startup, InputWaker wake);
   ~SystemMidiLayer() override;
+
+  // Waits until the ports are listed. Throws std::exception when the MIDI system failed while
+  // listing them; after a normal return no call of the layer throws for that reason.
+  void WaitForPorts() { Catalog(); }
 
   int OutputDeviceCount() override;
   std::string OutputDeviceName(int device) override;
@@ -39,6 +62,7 @@ class SystemMidiLayer final : public MidiLayer {
   void CloseOutput() override;
   void SendShortMessage(ShortMessage message) override;
   void ResetOutput() override;
+  void SetChannelsInUse(std::uint16_t channels) override;
 
   int InputDeviceCount() override;
   std::string InputDeviceName(int device) override;
@@ -52,30 +76,45 @@ class SystemMidiLayer final : public MidiLayer {
   // after handling its other events, which keeps the window answering during a flood.
   bool DeliverInput(std::size_t maxMessages = 512);
 
-  // The built-in synthesizer, or nullptr when it could not start.
-  const BuiltInSynth* Synth() const { return synth_.get(); }
+  // The built-in synthesizer, or nullptr when it could not start (waits for the answer).
+  const BuiltInSynth* Synth() { return SynthNow(); }
   // Input messages dropped because the user-interface thread fell far behind.
   std::uint64_t DroppedInput() const { return queue_.Dropped(); }
 
  private:
   enum class Target { None, Synth, Port };
-  int SystemPortCount() const { return static_cast<int>(catalog_.Outputs().size()); }
+  BuiltInSynth* SynthNow();
+  MidiPortCatalog& Catalog();
+  int SystemPortCount() { return static_cast<int>(Catalog().Outputs().size()); }
   // The built-in synthesizer's own number, p; no number is it when it could not start.
-  bool IsSynth(int device) const { return synth_ != nullptr && device == SystemPortCount(); }
+  bool IsSynth(int device) { return SynthNow() != nullptr && device == SystemPortCount(); }
 
+  std::future<std::unique_ptr<BuiltInSynth>> synthStarting_;
   std::unique_ptr<BuiltInSynth> synth_;
-  MidiPortCatalog catalog_;
+  std::future<MidiPortCatalog> portsListing_;
+  std::optional<MidiPortCatalog> catalog_;
+  std::exception_ptr listingFailure_;
   Target target_ = Target::None;
   std::unique_ptr<MidiPortOutput> portOut_;
+  int portDevice_ = -1;
+  // The port output closed last, kept until another device opens (see OpenOutput).
+  std::unique_ptr<MidiPortOutput> closedPort_;
+  int closedPortDevice_ = -1;
   MidiInputQueue queue_;
   std::unique_ptr<MidiPortInput> portIn_;
   MidiInputSink* sink_ = nullptr;
 };
 
-// The program's MIDI layer: built-in synthesizer plus every system port. `wake` is called on the
-// MIDI input thread whenever input is waiting; it must not block, lock or allocate, and must
-// lead to DeliverInput() on the user-interface thread (QtMidiInputBridge does exactly that).
-// Throws std::exception when a working MIDI system fails while listing its ports.
-std::unique_ptr<SystemMidiLayer> CreateSystemMidiLayer(InputWaker wake);
+// Starts opening the built-in synthesizer (unless options.builtInSynth is false) and listing the
+// system's ports, each on a thread of its own, and returns at once. The program calls it first
+// thing, before any other thread runs (see QuietSystemLibraries), so that this work overlaps
+// with the start of the user interface.
+SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options = {});
+
+// The program's MIDI layer over a started MIDI system: built-in synthesizer plus every system
+// port. `wake` is called on the MIDI input thread whenever input is waiting; it must not block,
+// lock or allocate, and must lead to DeliverInput() on the user-interface thread
+// (QtMidiInputBridge does exactly that).
+std::unique_ptr<SystemMidiLayer> CreateSystemMidiLayer(InputWaker wake, SystemMidiStartup startup);
 
 }  // namespace orvane

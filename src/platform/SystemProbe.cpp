@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 #include <pulse/pulseaudio.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -26,6 +27,9 @@ void QuietSystemLibraries() {
   std::call_once(once, [] {
     // libjack reads this on every client open; a server is only ever started by the user.
     setenv("JACK_NO_START_SERVER", "1", 1);
+    // The role PulseAudio and PipeWire give the synthesizer's stream (unless the user chose
+    // one). Set here, before any thread starts: the environment is no place to write to later.
+    setenv("PULSE_PROP_media.role", "music", 0);
     jack_set_error_function(IgnoreJackMessage);
     jack_set_info_function(IgnoreJackMessage);
     snd_lib_error_set_handler(IgnoreAlsaMessage);
@@ -59,8 +63,14 @@ double ProbePulseSampleRate() {
       pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
     bool asked = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (!answer.done && std::chrono::steady_clock::now() < deadline) {
-      if (pa_mainloop_iterate(loop, 0, nullptr) < 0) break;
+    while (!answer.done) {
+      // Sleeps in poll until the server answers (or the second is over), not a moment longer.
+      const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0 || pa_mainloop_prepare(loop, static_cast<int>(left.count())) < 0 ||
+          pa_mainloop_poll(loop) < 0 || pa_mainloop_dispatch(loop) < 0) {
+        break;
+      }
       const pa_context_state_t state = pa_context_get_state(context);
       if (!PA_CONTEXT_IS_GOOD(state)) break;  // no server
       if (state == PA_CONTEXT_READY && !asked) {
@@ -76,7 +86,6 @@ double ProbePulseSampleRate() {
         if (operation == nullptr) break;
         pa_operation_unref(operation);
       }
-      if (!answer.done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     pa_context_disconnect(context);
   }
@@ -102,6 +111,9 @@ double ProbeAlsaSampleRate(double wanted) {
 
 bool AlsaSequencerAvailable() {
   QuietSystemLibraries();
+  // Without the kernel's sequencer device, opening would only read the whole ALSA configuration
+  // (whose hooks connect to PulseAudio) to fail.
+  if (access("/dev/snd/seq", F_OK) != 0) return false;
   snd_seq_t* sequencer = nullptr;
   if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) return false;
   snd_seq_close(sequencer);

@@ -4,7 +4,8 @@ namespace orvane {
 
 // Keeps libasound, libjack and FluidSynth off the terminal and stops libjack from starting a JACK
 // server behind the user's back. Safe to call more than once; every entry point of the platform
-// layer calls it before touching those libraries.
+// layer calls it before touching those libraries. It sets environment variables the first time,
+// so the program calls it before it starts any thread.
 void QuietSystemLibraries();
 
 struct JackServerInfo {

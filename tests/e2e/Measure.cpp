@@ -1,23 +1,38 @@
-// Measures the running program from outside, as a player meets it:
-//   orvane_measure startup PROGRAM [ARGS...]
-//     time from starting the process to its window showing a painted keyboard;
+// Measures a running program from outside, as a player meets it:
+//   orvane_measure startup [--settle MS] PROGRAM [ARGS...]
+//     time from starting the process to its window showing painted content, then its resident
+//     memory MS milliseconds later (default 1000). Works for any Qt program: the window is the
+//     viewable one whose _NET_WM_PID is the child's, and it counts as painted once most of it is
+//     no longer the black of an unpainted window (start Xvfb with -br for a black root).
 //   orvane_measure latency PORT-NAME COUNT
 //     time from a key press injected into the X server (XTest) to its note-on arriving at a
-//     JACK MIDI port of this process. It prints "ready" once the port exists and starts when a
-//     line arrives on standard input (the program then plays into the port and has the focus).
-// Prints the times in milliseconds. Needs DISPLAY (and JACK for latency).
+//     JACK MIDI port of this process.
+//   orvane_measure sound PORT-PREFIX COUNT
+//     time from a key press injected into the X server to the first audible period arriving at a
+//     JACK audio input of this process, connected to every audio output whose name starts with
+//     PORT-PREFIX (the program's synthesizer, for instance "Tellak Orvane:").
+//   orvane_measure first PORT-PREFIX PROGRAM [ARGS...]
+//     starts the program and measures the same for one press made the moment its window shows.
+// latency and sound print "ready" once their ports exist and start when a line arrives on
+// standard input (the program then plays into them and has the focus). Times are milliseconds.
+// Needs DISPLAY (and JACK for latency and sound).
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <jack/jack.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,9 +48,26 @@ double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// The viewable main window, called "Orvane" until a voice file is read or written and "Tellak
-// Orvane" with the working voice, searched through the whole tree.
-Window FindWindow(Display* display, Window parent) {
+long WindowPid(Display* display, Window window) {
+  static const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  long pid = -1;
+  if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
+                         &after, &data) == Success &&
+      data != nullptr) {
+    if (items == 1 && format == 32) pid = *reinterpret_cast<long*>(data);
+    XFree(data);
+  }
+  return pid;
+}
+
+// The viewable window of process `pid` that is large enough to be a main window, searched
+// through the whole tree (a window manager puts it inside a frame of its own).
+Window FindWindow(Display* display, Window parent, long pid) {
   Window root = 0;
   Window parentOut = 0;
   Window* children = nullptr;
@@ -43,35 +75,47 @@ Window FindWindow(Display* display, Window parent) {
   if (XQueryTree(display, parent, &root, &parentOut, &children, &count) == 0) return 0;
   Window found = 0;
   for (unsigned i = 0; i < count && found == 0; ++i) {
-    char* name = nullptr;
     XWindowAttributes attributes;
-    if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-      if ((std::strcmp(name, "Orvane") == 0 || std::strcmp(name, "Tellak Orvane") == 0) &&
-          XGetWindowAttributes(display, children[i], &attributes) != 0 &&
-          attributes.map_state == IsViewable) {
-        found = children[i];
-      }
-      XFree(name);
+    if (WindowPid(display, children[i]) == pid &&
+        XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+        attributes.map_state == IsViewable && attributes.width >= 200 && attributes.height >= 100) {
+      found = children[i];
     }
-    if (found == 0) found = FindWindow(display, children[i]);
+    if (found == 0) found = FindWindow(display, children[i], pid);
   }
   if (children != nullptr) XFree(children);
   return found;
 }
 
-// Near the bottom left corner the piano's lowest white key is white and the accordion panel
-// light grey once painted; an unpainted window is black.
-bool KeyboardPainted(Display* display, Window window) {
+// Qt flushes a whole painted frame at once; before that the window shows black.
+bool Painted(Display* display, Window window) {
   XWindowAttributes attributes;
   if (XGetWindowAttributes(display, window, &attributes) == 0) return false;
-  XImage* image = XGetImage(display, window, 8, attributes.height - 8, 1, 1, AllPlanes, ZPixmap);
+  XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
+                            static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
   if (image == nullptr) return false;
-  const unsigned long pixel = XGetPixel(image, 0, 0);
+  int lit = 0;
+  int total = 0;
+  for (int y = 2; y < attributes.height; y += 8) {
+    for (int x = 2; x < attributes.width; x += 8) {
+      ++total;
+      if ((XGetPixel(image, x, y) & 0xFFFFFF) != 0) ++lit;
+    }
+  }
   XDestroyImage(image);
-  return (pixel & 0xFFFFFF) == 0xFFFFFF || (pixel & 0xFFFFFF) == 0xE6E6E6;
+  return total > 0 && lit * 2 > total;
 }
 
-int Startup(Display* display, char** command) {
+long ResidentKilobytes(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+int Startup(Display* display, int settleMs, char** command) {
   const Clock::time_point start = Clock::now();
   const pid_t child = fork();
   if (child == 0) {
@@ -81,11 +125,18 @@ int Startup(Display* display, char** command) {
   Window window = 0;
   int result = 1;
   while (MillisecondsSince(start) < 20000) {
-    if (window == 0) window = FindWindow(display, DefaultRootWindow(display));
-    if (window != 0 && KeyboardPainted(display, window)) {
+    if (window == 0) window = FindWindow(display, DefaultRootWindow(display), child);
+    if (window != 0 && Painted(display, window)) {
       std::printf("startup_ms %.1f\n", MillisecondsSince(start));
+      std::fflush(stdout);
+      std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
+      std::printf("rss_kb %ld\n", ResidentKilobytes(child));
       result = 0;
       break;
+    }
+    if (waitpid(child, nullptr, WNOHANG) == child) {
+      std::fprintf(stderr, "the program ended before showing a window\n");
+      return 1;
     }
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
@@ -93,6 +144,17 @@ int Startup(Display* display, char** command) {
   waitpid(child, nullptr, 0);
   return result;
 }
+
+void PrintStatistics(const char* label, std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  const auto at = [&](double fraction) {
+    return times[static_cast<std::size_t>(fraction * static_cast<double>(times.size() - 1))];
+  };
+  std::printf("%s count %zu min %.3f median %.3f p95 %.3f max %.3f\n", label, times.size(),
+              times.front(), at(0.5), at(0.95), times.back());
+}
+
+// --- key to MIDI ---
 
 struct Arrivals {
   std::mutex mutex;
@@ -117,18 +179,26 @@ void OnMidi(double /*delta*/, std::vector<unsigned char>* message, void* data) {
   arrivals->arrived.notify_all();
 }
 
+bool WaitForGo() {
+  std::printf("ready\n");
+  std::fflush(stdout);
+  return std::getchar() != EOF;
+}
+
+void PressQ(Display* display, bool down) {
+  static const KeyCode q = XKeysymToKeycode(display, XStringToKeysym("q"));
+  XTestFakeKeyEvent(display, q, down ? True : False, CurrentTime);
+  XFlush(display);
+}
+
 int Latency(Display* display, const char* portName, int count) {
   Arrivals arrivals;
   RtMidiIn input(RtMidi::UNIX_JACK, "orvane-measure");
   input.ignoreTypes(true, true, true);
   input.setCallback(OnMidi, &arrivals);
   input.openVirtualPort(portName);
-  std::printf("ready\n");
-  std::fflush(stdout);
-  // The caller starts the program on this port, focuses it and then writes a line.
-  if (std::getchar() == EOF) return 1;
+  if (!WaitForGo()) return 1;
 
-  const KeyCode q = XKeysymToKeycode(display, XStringToKeysym("q"));
   std::vector<double> times;
   for (int i = 0; i < count; ++i) {
     std::unique_lock lock(arrivals.mutex);
@@ -136,8 +206,7 @@ int Latency(Display* display, const char* portName, int count) {
     const int offs = arrivals.noteOffs;
     lock.unlock();
     const Clock::time_point pressed = Clock::now();
-    XTestFakeKeyEvent(display, q, True, CurrentTime);
-    XFlush(display);
+    PressQ(display, true);
     lock.lock();
     if (!arrivals.arrived.wait_for(lock, std::chrono::seconds(2),
                                    [&] { return arrivals.noteOns > ons; })) {
@@ -147,21 +216,158 @@ int Latency(Display* display, const char* portName, int count) {
     times.push_back(
         std::chrono::duration<double, std::milli>(arrivals.lastNoteOn - pressed).count());
     lock.unlock();
-    XTestFakeKeyEvent(display, q, False, CurrentTime);
-    XFlush(display);
+    PressQ(display, false);
     lock.lock();
     arrivals.arrived.wait_for(lock, std::chrono::seconds(2),
                               [&] { return arrivals.noteOffs > offs; });
     lock.unlock();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }
-  std::sort(times.begin(), times.end());
-  const auto at = [&](double fraction) {
-    return times[static_cast<std::size_t>(fraction * static_cast<double>(times.size() - 1))];
-  };
-  std::printf("latency_ms count %zu min %.3f median %.3f p95 %.3f max %.3f\n", times.size(),
-              times.front(), at(0.5), at(0.95), times.back());
+  PrintStatistics("latency_ms", times);
   return 0;
+}
+
+// --- key to sound ---
+
+// Audible means above -40 dBFS; silent (ready for the next press) below -60 dBFS.
+constexpr float kAudible = 0.01f;
+constexpr float kSilent = 0.001f;
+
+struct SoundProbe {
+  jack_client_t* client = nullptr;
+  jack_port_t* ports[2] = {nullptr, nullptr};
+  std::atomic<float> peak{0.0f};             // of the last period
+  std::atomic<jack_time_t> firstAudible{0};  // arrival of the first audible period, armed by 0
+  std::atomic<bool> armed{false};
+};
+
+int ProcessSound(jack_nframes_t frames, void* data) {
+  auto* probe = static_cast<SoundProbe*>(data);
+  float peak = 0.0f;
+  for (jack_port_t* port : probe->ports) {
+    const auto* samples = static_cast<const float*>(jack_port_get_buffer(port, frames));
+    for (jack_nframes_t i = 0; i < frames; ++i) peak = std::max(peak, std::fabs(samples[i]));
+  }
+  probe->peak.store(peak, std::memory_order_release);
+  if (peak >= kAudible && probe->armed.exchange(false, std::memory_order_acq_rel)) {
+    probe->firstAudible.store(jack_get_time(), std::memory_order_release);
+  }
+  return 0;
+}
+
+bool OpenSoundProbe(SoundProbe& probe) {
+  jack_status_t status{};
+  probe.client = jack_client_open("orvane-sound-probe", JackNoStartServer, &status);
+  if (probe.client == nullptr) {
+    std::fprintf(stderr, "no JACK server\n");
+    return false;
+  }
+  probe.ports[0] =
+      jack_port_register(probe.client, "in_l", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+  probe.ports[1] =
+      jack_port_register(probe.client, "in_r", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+  jack_set_process_callback(probe.client, ProcessSound, &probe);
+  return jack_activate(probe.client) == 0;
+}
+
+// Connects every audio output whose name starts with the prefix; false when there is none.
+bool ConnectSources(SoundProbe& probe, const char* portPrefix) {
+  const char** sources =
+      jack_get_ports(probe.client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+  int connected = 0;
+  for (int i = 0; sources != nullptr && sources[i] != nullptr; ++i) {
+    if (std::strncmp(sources[i], portPrefix, std::strlen(portPrefix)) != 0) continue;
+    jack_connect(probe.client, sources[i], jack_port_name(probe.ports[connected % 2]));
+    ++connected;
+  }
+  if (sources != nullptr) jack_free(sources);
+  return connected > 0;
+}
+
+// Presses Q and returns the milliseconds until it is heard, or a negative value.
+double PressAndHear(Display* display, SoundProbe& probe) {
+  probe.firstAudible.store(0, std::memory_order_release);
+  probe.armed.store(true, std::memory_order_release);
+  const jack_time_t pressed = jack_get_time();
+  PressQ(display, true);
+  const Clock::time_point pressStart = Clock::now();
+  while (probe.firstAudible.load(std::memory_order_acquire) == 0) {
+    if (MillisecondsSince(pressStart) > 2000) return -1.0;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  return static_cast<double>(probe.firstAudible.load() - pressed) / 1000.0;
+}
+
+int Sound(Display* display, const char* portPrefix, int count) {
+  SoundProbe probe;
+  if (!OpenSoundProbe(probe) || !WaitForGo()) return 1;
+  if (!ConnectSources(probe, portPrefix)) {
+    std::fprintf(stderr, "no audio output starts with \"%s\"\n", portPrefix);
+    return 1;
+  }
+  std::vector<double> times;
+  for (int i = 0; i < count; ++i) {
+    // The piano's release rings for a while: start each press from silence.
+    const Clock::time_point waitStart = Clock::now();
+    while (probe.peak.load(std::memory_order_acquire) >= kSilent) {
+      if (MillisecondsSince(waitStart) > 10000) {
+        std::fprintf(stderr, "the output never fell silent\n");
+        return 1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // Presses land anywhere in the JACK period.
+    std::this_thread::sleep_for(std::chrono::microseconds(20000 + (i * 7919) % 2000));
+    const double heard = PressAndHear(display, probe);
+    if (heard < 0.0) {
+      std::fprintf(stderr, "press %d was never heard\n", i);
+      return 1;
+    }
+    times.push_back(heard);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    PressQ(display, false);
+  }
+  PrintStatistics("sound_ms", times);
+  jack_client_close(probe.client);
+  return 0;
+}
+
+// Starts the program and presses Q the moment its window shows painted: how long the very first
+// press takes to be heard, while whatever the program loads in the background may still load.
+int FirstSound(Display* display, const char* portPrefix, char** command) {
+  SoundProbe probe;
+  if (!OpenSoundProbe(probe)) return 1;
+  const Clock::time_point start = Clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    execvp(command[0], command);
+    _exit(127);
+  }
+  int result = 1;
+  Window window = 0;
+  while (MillisecondsSince(start) < 20000) {
+    if (window == 0) window = FindWindow(display, DefaultRootWindow(display), child);
+    if (window != 0 && Painted(display, window)) break;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  if (window != 0) {
+    const double shown = MillisecondsSince(start);
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XSync(display, False);
+    if (ConnectSources(probe, portPrefix)) {
+      const double heard = PressAndHear(display, probe);
+      PressQ(display, false);
+      std::printf("window_ms %.1f first_press_to_sound_ms %.3f pressed_after_window_ms %.1f\n",
+                  shown, heard, MillisecondsSince(start) - shown - std::max(heard, 0.0));
+      result = heard >= 0.0 ? 0 : 1;
+    } else {
+      std::fprintf(stderr, "no audio output starts with \"%s\"\n", portPrefix);
+    }
+  }
+  kill(child, SIGTERM);
+  waitpid(child, nullptr, 0);
+  jack_client_close(probe.client);
+  return result;
 }
 
 }  // namespace
@@ -173,17 +379,31 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   int result = 2;
-  if (argc >= 3 && std::string(argv[1]) == "startup") {
-    result = Startup(display, argv + 2);
-  } else if (argc == 4 && std::string(argv[1]) == "latency") {
-    try {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  try {
+    if (mode == "startup" && argc >= 3) {
+      int settleMs = 1000;
+      char** command = argv + 2;
+      if (std::string(argv[2]) == "--settle" && argc >= 5) {
+        settleMs = std::stoi(argv[3]);
+        command = argv + 4;
+      }
+      result = Startup(display, settleMs, command);
+    } else if (mode == "latency" && argc == 4) {
       result = Latency(display, argv[2], std::stoi(argv[3]));
-    } catch (const std::exception& error) {
-      std::fprintf(stderr, "measure: %s\n", error.what());
-      result = 1;
+    } else if (mode == "sound" && argc == 4) {
+      result = Sound(display, argv[2], std::stoi(argv[3]));
+    } else if (mode == "first" && argc >= 4) {
+      result = FirstSound(display, argv[2], argv + 3);
+    } else {
+      std::fprintf(stderr,
+                   "usage: %s startup [--settle MS] PROGRAM [ARGS...] | latency PORT COUNT | "
+                   "sound PORT-PREFIX COUNT | first PORT-PREFIX PROGRAM [ARGS...]\n",
+                   argv[0]);
     }
-  } else {
-    std::fprintf(stderr, "usage: %s startup PROGRAM [ARGS...] | latency PORT COUNT\n", argv[0]);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "measure: %s\n", error.what());
+    result = 1;
   }
   XCloseDisplay(display);
   return result;

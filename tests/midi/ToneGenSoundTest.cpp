@@ -121,5 +121,19 @@ TEST_F(ToneGenSound, ProgramsAndVolumesOfAllChannelsNeverCarryABadDataByte) {
   EXPECT_EQ(tone->voice.patch[1], 128);  // the voice keeps what was stored
 }
 
+// The built-in synthesizer reads an instrument's samples only for channels that play: it learns
+// which ones before the programs arrive, and only layers that are on count.
+TEST_F(ToneGenSound, OutputLearnsTheLayersThatPlayBeforeTheirPrograms) {
+  StartQuietly();
+  EnableOnly({0, 9});
+  tone->SendProgramsAndVolumes();
+  EXPECT_EQ(midi.channelsInUse, 0x0201);
+  EXPECT_EQ(midi.sentBeforeChannelsInUse, 0);
+  EXPECT_EQ(midi.Sent().size(), 32u);  // the hint itself sends nothing
+  EnableOnly({});
+  tone->SendProgramsAndVolumes();
+  EXPECT_EQ(midi.channelsInUse, 0);
+}
+
 }  // namespace
 }  // namespace orvane::testing

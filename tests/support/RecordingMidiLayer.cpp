@@ -59,6 +59,11 @@ void RecordingMidiLayer::SendShortMessage(ShortMessage message) {
   events.push_back({Kind::Send, openOutput, message});
 }
 
+void RecordingMidiLayer::SetChannelsInUse(std::uint16_t channels) {
+  channelsInUse = channels;
+  sentBeforeChannelsInUse = static_cast<int>(Sent().size());
+}
+
 void RecordingMidiLayer::ResetOutput() {
   events.push_back({Kind::Reset, openOutput});
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -44,6 +45,9 @@ class RecordingMidiLayer : public MidiLayer {
   int openOutput = kNoDevice;
   int openInput = kNoDevice;
   bool inputStarted = false;
+  // The channels last named in use, and how many messages had been sent by then (-1: never).
+  std::uint16_t channelsInUse = 0xFFFF;
+  int sentBeforeChannelsInUse = -1;
 
   // Every message sent, in order, whatever the device.
   std::vector<ShortMessage> Sent() const;
@@ -61,6 +65,7 @@ class RecordingMidiLayer : public MidiLayer {
   void CloseOutput() override;
   void SendShortMessage(ShortMessage message) override;
   void ResetOutput() override;
+  void SetChannelsInUse(std::uint16_t channels) override;
   int InputDeviceCount() override;
   std::string InputDeviceName(int device) override;
   bool OpenInput(int device, MidiInputSink& sink) override;
