@@ -74,6 +74,26 @@ use_output_port() {
   printf '[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=%d\n' "$output_index" >"$settings/Orvane.ini"
 }
 
+# Starts a JACK MIDI receiver on the port $1 that writes what it gets to $work/$2.txt.
+start_receiver() {
+  "$receiver" "$1" "$work/$2.txt" >"$work/$2.log" 2>&1 &
+  pids+=($!)
+  wait_for 100 grep -q ready "$work/$2.log" || fail "receiver $1 did not start"
+}
+
+# The usual set-up: a receiver on orvane-e2e-in ($work/received.txt) as the program's output.
+receive_program_output() {
+  start_receiver orvane-e2e-in received
+  use_output_port orvane-e2e-in
+}
+
+# Waits until the receiver has got exactly $2 (lines of hex bytes); $1 names the check.
+expect_received() {
+  local what=$1 expected=$2
+  wait_for 30 test "$(cat "$work/received.txt")" = "$expected" ||
+    fail "$what: received $(tr '\n' '|' <"$work/received.txt"), expected $(tr '\n' '|' <<<"$expected")"
+}
+
 # Starts the program, waits for its main window and gives it the keyboard focus.
 start_orvane() {
   "$orvane" >>"$work/orvane.log" 2>&1 &
@@ -113,12 +133,13 @@ start_orvane_until_box() {
   box=$(window_named "$1" 200) || fail "no \"$1\" box at the start"
 }
 
-# Waits up to 5 s for the program to end and checks its exit status ($1).
+# Waits up to 15 s for the program to end and checks its exit status ($1, default 0).
 expect_exit() {
-  timeout 5 tail --pid="$orvane_pid" -f /dev/null || fail "orvane did not end"
+  local expected=${1:-0}
+  timeout 15 tail --pid="$orvane_pid" -f /dev/null || fail "orvane did not end"
   wait "$orvane_pid"
   local status=$?
-  [[ $status -eq $1 ]] || fail "orvane ended with status $status, expected $1"
+  [[ $status -eq $expected ]] || fail "orvane ended with status $status, expected $expected"
 }
 
 # The outer rectangle of a window as "left top right bottom", the window manager's frame

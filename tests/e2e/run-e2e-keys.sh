@@ -11,16 +11,7 @@ list_outputs=$3
 
 source "$(dirname "$0")/e2e-env.sh"
 
-"$receiver" orvane-e2e-in "$work/received.txt" >"$work/receiver.log" 2>&1 &
-pids+=($!)
-wait_for 100 grep -q ready "$work/receiver.log" || fail "receiver did not start"
-use_output_port orvane-e2e-in
-
-expect_received() {
-  local what=$1 expected=$2
-  wait_for 30 test "$(cat "$work/received.txt")" = "$expected" ||
-    fail "$what: received $(tr '\n' '|' <"$work/received.txt"), expected $(tr '\n' '|' <<<"$expected")"
-}
+receive_program_output
 
 start_orvane
 wait_for 30 test -s "$work/received.txt"

@@ -28,22 +28,12 @@ lock_settings() {
   ! touch "$settings/probe" 2>/dev/null || fail "the settings folder still takes new files"
 }
 
-"$receiver" orvane-e2e-in "$work/received.txt" >"$work/receiver.log" 2>&1 &
-pids+=($!)
-wait_for 100 grep -q ready "$work/receiver.log" || fail "receiver did not start"
-use_output_port orvane-e2e-in
-
-wait_exit() {
-  timeout 15 tail --pid="$orvane_pid" -f /dev/null || fail "orvane did not end"
-  wait "$orvane_pid"
-  local status=$?
-  [[ $status -eq 0 ]] || fail "orvane ended with status $status"
-}
+receive_program_output
 
 # A first run makes the files; the voice it leaves is the default one.
 start_orvane
 xdotool key alt+F4
-wait_exit
+expect_exit
 cp "$settings/Orvane.orvset" "$work/default.orvset" || fail "no working voice after the first run"
 [[ $(stat -c %s "$work/default.orvset") == 112 ]] || fail "working voice not 112 bytes"
 head -c 112 /dev/zero >"$settings/Saved.orvane"
@@ -68,7 +58,7 @@ wait_for 50 cmp -s "$settings/Saved.orvane" "$work/default.orvset" ||
 
 # Closing writes the working voice and the nine settings in place.
 xdotool key alt+F4
-wait_exit
+expect_exit
 cmp -s "$settings/Orvane.orvset" "$work/default.orvset" || fail "working voice not written"
 for key in PRESSEDKEYCOLOR ISHARDWAREMIDIKBDENABLED MIDIOUTDEVINDEX MIDIINDEVINDEX KEYBOARDTYPE \
   LEFT TOP RIGHT BOTTOM; do

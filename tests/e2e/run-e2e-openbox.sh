@@ -22,14 +22,7 @@ openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 wait_for 100 wmctrl -m || fail "openbox did not start"
 
-"$receiver" orvane-e2e-in "$work/received.txt" >"$work/receiver.log" 2>&1 &
-pids+=($!)
-wait_for 100 grep -q ready "$work/receiver.log" || fail "receiver did not start"
-use_output_port orvane-e2e-in
-
-wait_exit() {
-  expect_exit 0
-}
+receive_program_output
 
 # Saves the part of the screen that window $1 covers, frame included, as picture $2 in
 # $ORVANE_SCREENSHOT_DIR, in 32 colours to keep it small.
@@ -59,7 +52,7 @@ for saved in "100 80 900 300" "100 0 0 0"; do
   start_orvane
   [[ $(outer_rect "$window") == "$placed" ]] || fail "saved $saved placed at $(outer_rect "$window")"
   xdotool key alt+F4
-  wait_exit
+  expect_exit
   grep -qzF "$(position_lines "$placed")" "$settings/Orvane.ini" || fail "saved $saved written back as $(tail -5 "$settings/Orvane.ini")"
 done
 # A rectangle wholly off the screen is asked for as stored; openbox keeps a corner of it on the
@@ -70,7 +63,7 @@ rect=$(outer_rect "$window")
 read -ra r <<<"$rect"
 ((r[2] - r[0] == 800 && r[3] - r[1] == 200)) || fail "off-screen rectangle resized to $rect"
 xdotool key alt+F4
-wait_exit
+expect_exit
 grep -qzF "$(position_lines "$rect")" "$settings/Orvane.ini" || fail "off-screen rectangle written back as $(tail -5 "$settings/Orvane.ini")"
 
 step=maximise
@@ -83,7 +76,7 @@ sleep 0.5
 wait_for 30 sh -c "! xprop -id $window _NET_WM_STATE | grep -q MAXIMIZED" || fail "the window stayed maximised"
 wait_for 30 test "$(outer_rect "$window")" = "100 80 900 300" || fail "back at $(outer_rect "$window")"
 xdotool key alt+F4
-wait_exit
+expect_exit
 grep -qzF "$(position_lines "100 80 900 300")" "$settings/Orvane.ini" || fail "maximised window stored $(tail -5 "$settings/Orvane.ini")"
 
 step=validation
@@ -142,6 +135,6 @@ xdotool windowactivate --sync "$help" && xdotool key Return
 wait_for 20 box_gone "Tellak Orvane Help" || fail "the help box did not close"
 xdotool windowactivate --sync "$window"
 xdotool key alt+F4
-wait_exit
+expect_exit
 
 echo "e2e under openbox passed"

@@ -11,25 +11,7 @@ list_outputs=$3
 
 source "$(dirname "$0")/e2e-env.sh"
 
-# --- receiver ---
-"$receiver" orvane-e2e-in "$work/received.txt" >"$work/receiver.log" 2>&1 &
-pids+=($!)
-wait_for 100 grep -q ready "$work/receiver.log" || fail "receiver did not start"
-
-use_output_port orvane-e2e-in
-
-expect_received() {
-  local expected=$1
-  wait_for 30 test "$(cat "$work/received.txt")" = "$expected" ||
-    fail "received $(tr '\n' '|' <"$work/received.txt"), expected $(tr '\n' '|' <<<"$expected")"
-}
-
-wait_exit() {
-  timeout 15 tail --pid="$orvane_pid" -f /dev/null || fail "orvane did not end"
-  wait "$orvane_pid"
-  local status=$?
-  [[ $status -eq 0 ]] || fail "orvane ended with status $status"
-}
+receive_program_output
 
 step=1
 # 1. Typing plays: Q is note 48, comma the same note. No voice file has been read yet: the
@@ -40,7 +22,7 @@ start_orvane
 wait_for 30 test -s "$work/received.txt"
 : >"$work/received.txt"
 xdotool key --delay 50 q comma
-expect_received $'90 30 7f\n80 30 00\n90 30 7f\n80 30 00'
+expect_received "Q and comma" $'90 30 7f\n80 30 00\n90 30 7f\n80 30 00'
 
 step=2
 # 2. Held for two seconds with auto-repeat on: one note-on, one note-off.
@@ -48,7 +30,7 @@ step=2
 xdotool keydown z
 sleep 2
 xdotool keyup z
-expect_received $'90 24 7f\n80 24 00'
+expect_received "Z held for 2 s" $'90 24 7f\n80 24 00'
 
 step=3
 # 3. Right after a dialog closes the next key plays, with no click on the window first. The
@@ -60,7 +42,7 @@ xdotool key Escape
 sleep 0.5
 : >"$work/received.txt"
 xdotool key q
-expect_received $'90 30 7f\n80 30 00'
+expect_received "Q after a dialog" $'90 30 7f\n80 30 00'
 
 step=4
 # 4. Alt+F4 closes through the normal path: voice and settings written, the keys the file
@@ -68,7 +50,7 @@ step=4
 rm -f "$settings/Orvane.orvset"
 rect=$(outer_rect "$window")
 xdotool key alt+F4
-wait_exit
+expect_exit
 expected=$(printf '[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=%d\nPRESSEDKEYCOLOR=12566463\nISHARDWAREMIDIKBDENABLED=0\nMIDIINDEVINDEX=0\nKEYBOARDTYPE=0\n' \
   "$output_index"; position_lines "$rect")
 [[ $(cat "$settings/Orvane.ini") == "$expected" ]] ||
@@ -88,7 +70,7 @@ start_orvane
 [[ $(xdotool getwindowname "$window") == "Tellak Orvane" ]] || fail "title with the working voice"
 rm -f "$settings/Orvane.orvset"
 kill -TERM "$orvane_pid"
-wait_exit
+expect_exit
 [[ $(stat -c %s "$settings/Orvane.orvset" 2>/dev/null) == 112 ]] || fail "SIGTERM did not save"
 
 step=6
@@ -98,7 +80,7 @@ xdotool key F4
 sleep 0.5
 rm -f "$settings/Orvane.orvset"
 kill -TERM "$orvane_pid"
-wait_exit
+expect_exit
 [[ $(stat -c %s "$settings/Orvane.orvset" 2>/dev/null) == 112 ]] || fail "SIGTERM in a dialog did not save"
 
 step=7
@@ -119,7 +101,7 @@ wait_for 30 grep -q '^b0 07 5a$' "$work/received.txt" || fail "typing did not re
 wait_for 30 grep -q '^90 30 7f$' "$work/received.txt" || fail "Enter did not play the voice"
 xdotool key Escape
 kill -TERM "$orvane_pid"
-wait_exit
+expect_exit
 
 step=8
 # 8. Saved rectangles as the window really gets them: used as stored, also off the screen and
@@ -132,7 +114,7 @@ for saved in "-3000 -2000 -2200 -1800" "100 0 0 0" "-40 -25 760 200"; do
   start_orvane
   [[ $(outer_rect "$window") == "$placed" ]] || fail "saved $saved placed at $(outer_rect "$window")"
   xdotool key alt+F4
-  wait_exit
+  expect_exit
   grep -qzF "$(position_lines "$placed")" "$settings/Orvane.ini" || fail "saved $saved written back as $(tail -5 "$settings/Orvane.ini")"
 done
 

@@ -14,12 +14,8 @@ list_outputs=$3
 
 source "$(dirname "$0")/e2e-env.sh"
 
-"$receiver" orvane-order-first "$work/first.txt" >"$work/first.log" 2>&1 &
-pids+=($!)
-wait_for 100 grep -q ready "$work/first.log" || fail "first receiver did not start"
-"$receiver" orvane-order-stored "$work/stored.txt" >"$work/stored.log" 2>&1 &
-pids+=($!)
-wait_for 100 grep -q ready "$work/stored.log" || fail "stored receiver did not start"
+start_receiver orvane-order-first first
+start_receiver orvane-order-stored stored
 
 # Without the built-in synthesizer the first port is the default output.
 first_device=$("$list_outputs" 2>/dev/null | head -1)
