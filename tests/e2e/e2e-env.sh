@@ -160,3 +160,18 @@ position_lines() {
   printf '[POSITION]\nLEFT=%d\nTOP=%d\nRIGHT=%d\nBOTTOM=%d\n' "${rect[@]}"
 }
 
+# A settings file that points the output at the receiver and holds the rectangle $1.
+settings_with_position() {
+  { printf '[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=%d\n' "$output_index"; position_lines "$1"; } >"$settings/Orvane.ini"
+}
+
+# Starts the program with the saved rectangle $1, expects its window at $2 and, after Alt+F4,
+# $2 stored again.
+expect_placed_and_stored() {
+  settings_with_position "$1"
+  start_orvane
+  [[ $(outer_rect "$window") == "$2" ]] || fail "saved $1 placed at $(outer_rect "$window")"
+  xdotool key alt+F4
+  expect_exit
+  grep -qzF "$(position_lines "$2")" "$settings/Orvane.ini" || fail "saved $1 written back as $(tail -5 "$settings/Orvane.ini")"
+}

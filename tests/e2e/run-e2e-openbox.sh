@@ -38,22 +38,13 @@ box_gone() {
   ! xdotool search --all --onlyvisible --pid "$orvane_pid" --name "^$1\$" 2>/dev/null | grep -q .
 }
 
-settings_with_position() {
-  { printf '[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=%d\n' "$output_index"; position_lines "$1"; } >"$settings/Orvane.ini"
-}
-
 step=placement
 # The frame's outer rectangle is placed at the saved one, and the rectangle stored at the close
 # is the outer one again; only LEFT set counts as saved, enlarged to the minimum size.
 for saved in "100 80 900 300" "100 0 0 0"; do
   placed=$saved
   [[ $saved == "100 0 0 0" ]] && placed="100 0 822 150"
-  settings_with_position "$saved"
-  start_orvane
-  [[ $(outer_rect "$window") == "$placed" ]] || fail "saved $saved placed at $(outer_rect "$window")"
-  xdotool key alt+F4
-  expect_exit
-  grep -qzF "$(position_lines "$placed")" "$settings/Orvane.ini" || fail "saved $saved written back as $(tail -5 "$settings/Orvane.ini")"
+  expect_placed_and_stored "$saved" "$placed"
 done
 # A rectangle wholly off the screen is asked for as stored; openbox keeps a corner of it on the
 # screen, and the close stores where the window really was.

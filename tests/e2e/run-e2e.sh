@@ -107,15 +107,9 @@ step=8
 # 8. Saved rectangles as the window really gets them: used as stored, also off the screen and
 # left of or above it; only LEFT set counts as saved; written back unchanged.
 for saved in "-3000 -2000 -2200 -1800" "100 0 0 0" "-40 -25 760 200"; do
-  read -ra r <<<"$saved"
   placed=$saved
   [[ $saved == "100 0 0 0" ]] && placed="100 0 822 150"  # the minimum size applies
-  { printf '[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=%d\n' "$output_index"; position_lines "$saved"; } >"$settings/Orvane.ini"
-  start_orvane
-  [[ $(outer_rect "$window") == "$placed" ]] || fail "saved $saved placed at $(outer_rect "$window")"
-  xdotool key alt+F4
-  expect_exit
-  grep -qzF "$(position_lines "$placed")" "$settings/Orvane.ini" || fail "saved $saved written back as $(tail -5 "$settings/Orvane.ini")"
+  expect_placed_and_stored "$saved" "$placed"
 done
 
 step=9
