@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/SynthModule.h"
 #include "platform/SystemProbe.h"
 
 namespace orvane {
@@ -17,7 +18,7 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   if (options.builtInSynth) {
     startup.synth =
         std::async(std::launch::async, [dynamic = options.dynamicSampleLoading, jackAnswer] {
-          return BuiltInSynth::Open(dynamic, [&jackAnswer] {
+          return OpenSynthModule(SynthModuleCandidates(), dynamic, [&jackAnswer] {
             try {
               return jackAnswer.get();
             } catch (const std::future_error&) {
@@ -26,7 +27,7 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
           });
         });
   } else {
-    std::promise<std::unique_ptr<BuiltInSynth>> none;
+    std::promise<std::unique_ptr<SynthOutput>> none;
     none.set_value(nullptr);
     startup.synth = none.get_future();
   }
@@ -53,7 +54,7 @@ SystemMidiLayer::~SystemMidiLayer() {
   closedPort_.reset();
 }
 
-BuiltInSynth* SystemMidiLayer::SynthNow() {
+SynthOutput* SystemMidiLayer::SynthNow() {
   if (synthStarting_.valid()) synth_ = synthStarting_.get();
   return synth_.get();
 }
