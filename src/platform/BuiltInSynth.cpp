@@ -97,13 +97,12 @@ AudioTarget Probe(const std::string& driver, const std::function<JackServerInfo(
 }  // namespace
 
 std::unique_ptr<BuiltInSynth> BuiltInSynth::Open(bool dynamicSampleLoading,
-                                                 const std::function<JackServerInfo()>& askJack) {
+                                                 const std::function<JackServerInfo()>& askJack,
+                                                 std::vector<std::string> soundFonts) {
   QuietAudioLibraries();
+  if (soundFonts.empty()) return nullptr;  // no driver will help
   std::unique_ptr<BuiltInSynth> synth(new BuiltInSynth());
-  for (const std::string& path : SoundFontCandidates()) {
-    if (IsCompleteSoundFont(path)) synth->soundFonts_.push_back(path);
-  }
-  if (synth->soundFonts_.empty()) return nullptr;  // no driver will help
+  synth->soundFonts_ = std::move(soundFonts);
   const std::vector<std::string> drivers = DriverOrder();
   if (drivers.empty()) return nullptr;
 

@@ -12,6 +12,7 @@
 
 #include "platform/AudioServerProbe.h"
 #include "platform/LoadingQueue.h"
+#include "platform/SoundFontLocator.h"
 #include "platform/SynthCore.h"
 #include "platform/SynthOutput.h"
 
@@ -32,11 +33,13 @@ namespace orvane {
 // early is lost or reordered. After that every call goes straight to FluidSynth.
 class BuiltInSynth final : public SynthOutput {
  public:
-  // nullptr unless a SoundFont file is complete and an audio driver opens. `askJack` tells what
-  // the JACK server runs at (the port listing's client knows it; by default a client is opened).
+  // nullptr unless one of `soundFonts` (complete files, the chosen one first) is there and an
+  // audio driver opens. `askJack` tells what the JACK server runs at (the port listing's client
+  // knows it; by default a client is opened).
   static std::unique_ptr<BuiltInSynth> Open(
       bool dynamicSampleLoading = true,
-      const std::function<JackServerInfo()>& askJack = ProbeJackServer);
+      const std::function<JackServerInfo()>& askJack = ProbeJackServer,
+      std::vector<std::string> soundFonts = CompleteSoundFonts());
   // Waits for the loading thread, then closes the audio output.
   ~BuiltInSynth() override;
   BuiltInSynth(const BuiltInSynth&) = delete;

@@ -20,7 +20,8 @@ std::vector<std::string> SynthModuleCandidates() {
 
 std::unique_ptr<SynthOutput> OpenSynthModule(const std::vector<std::string>& candidates,
                                              bool dynamicSampleLoading,
-                                             const std::function<JackServerInfo()>& askJack) {
+                                             const std::function<JackServerInfo()>& askJack,
+                                             const std::vector<std::string>& soundFonts) {
   for (const std::string& path : candidates) {
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) continue;  // missing, or not a library that loads here
@@ -33,7 +34,7 @@ std::unique_ptr<SynthOutput> OpenSynthModule(const std::vector<std::string>& can
       continue;
     }
     // Never closed: the synthesizer and its threads run the module's code until the process ends.
-    return std::unique_ptr<SynthOutput>(open(dynamicSampleLoading, askJack));
+    return std::unique_ptr<SynthOutput>(open(dynamicSampleLoading, askJack, soundFonts));
   }
   return nullptr;
 }

@@ -16,11 +16,13 @@ namespace orvane {
 std::vector<std::string> SynthModuleCandidates();
 
 // Loads the first of `candidates` that is a synthesizer module of this program's version and
-// opens the built-in synthesizer through it. nullptr when no module loads (the synthesizer then
-// cannot sound, as without a SoundFont) or when the synthesizer cannot sound. The module stays
-// loaded for the rest of the process: the synthesizer's threads run its code.
+// opens the built-in synthesizer through it with one of `soundFonts` (complete files, the chosen
+// one first). nullptr when no module loads (the synthesizer then cannot sound, as without a
+// SoundFont) or when the synthesizer cannot sound. The module stays loaded for the rest of the
+// process: the synthesizer's threads run its code.
 std::unique_ptr<SynthOutput> OpenSynthModule(const std::vector<std::string>& candidates,
                                              bool dynamicSampleLoading,
-                                             const std::function<JackServerInfo()>& askJack);
+                                             const std::function<JackServerInfo()>& askJack,
+                                             const std::vector<std::string>& soundFonts);
 
 }  // namespace orvane

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/SynthOutput.h"
 #include "platform/SystemProbe.h"
@@ -18,10 +20,12 @@ inline constexpr const char* kSynthModuleFileName = "orvane-synth.so";
 inline constexpr const char* kSynthModuleVersionSymbol = "orvane_synth_module_version";
 inline constexpr const char* kSynthModuleOpenSymbol = "orvane_synth_module_open";
 
-// Opens the synthesizer (BuiltInSynth::Open): nullptr when it cannot sound. The caller owns the
-// result and deletes it through its virtual destructor while the module stays loaded.
+// Opens the synthesizer with one of the complete SoundFont files (BuiltInSynth::Open): nullptr
+// when it cannot sound. The caller owns the result and deletes it through its virtual destructor
+// while the module stays loaded.
 using SynthModuleVersionFunction = int (*)();
 using SynthModuleOpenFunction = SynthOutput* (*)(bool dynamicSampleLoading,
-                                                 const std::function<JackServerInfo()>& askJack);
+                                                 const std::function<JackServerInfo()>& askJack,
+                                                 const std::vector<std::string>& soundFonts);
 
 }  // namespace orvane

@@ -11,9 +11,10 @@ __attribute__((visibility("default"))) int orvane_synth_module_version() {
 }
 
 __attribute__((visibility("default"))) orvane::SynthOutput* orvane_synth_module_open(
-    bool dynamicSampleLoading, const std::function<orvane::JackServerInfo()>& askJack) {
+    bool dynamicSampleLoading, const std::function<orvane::JackServerInfo()>& askJack,
+    const std::vector<std::string>& soundFonts) {
   try {
-    return orvane::BuiltInSynth::Open(dynamicSampleLoading, askJack).release();
+    return orvane::BuiltInSynth::Open(dynamicSampleLoading, askJack, soundFonts).release();
   } catch (...) {
     return nullptr;  // nothing may unwind into the program through a C function
   }

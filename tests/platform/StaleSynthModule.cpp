@@ -11,7 +11,8 @@ __attribute__((visibility("default"))) int orvane_synth_module_version() {
 }
 
 __attribute__((visibility("default"))) orvane::SynthOutput* orvane_synth_module_open(
-    bool /*dynamicSampleLoading*/, const std::function<orvane::JackServerInfo()>& /*askJack*/) {
+    bool /*dynamicSampleLoading*/, const std::function<orvane::JackServerInfo()>& /*askJack*/,
+    const std::vector<std::string>& /*soundFonts*/) {
   std::abort();  // a module of another version must never be asked
 }
 

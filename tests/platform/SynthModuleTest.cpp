@@ -10,6 +10,7 @@
 #include "JackTestServer.h"
 #include "TempDir.h"
 #include "platform/AudioServerProbe.h"
+#include "platform/SoundFontLocator.h"
 #include "platform/SynthModule.h"
 
 namespace orvane {
@@ -39,7 +40,8 @@ class SynthModule : public ::testing::Test {
   }
 
   static std::unique_ptr<SynthOutput> Open(const std::vector<std::string>& candidates) {
-    return OpenSynthModule(candidates, true, [] { return JackServerInfo{}; });
+    return OpenSynthModule(
+        candidates, true, [] { return JackServerInfo{}; }, CompleteSoundFonts());
   }
 
   testing::TempDir dir_;
@@ -62,7 +64,7 @@ TEST_F(SynthModule, TheFirstModuleThatLoadsOpensTheSynthesizer) {
   setenv("ORVANE_AUDIO_DRIVER", "jack", 1);
   std::unique_ptr<SynthOutput> synth = OpenSynthModule(
       {missing_.string(), ORVANE_TEST_STALE_SYNTH_MODULE, junk_.string(), ORVANE_TEST_SYNTH_MODULE},
-      true, ProbeJackServer);
+      true, ProbeJackServer, CompleteSoundFonts());
   unsetenv("ORVANE_AUDIO_DRIVER");
   ASSERT_NE(synth, nullptr) << "no General MIDI SoundFont (fluid-soundfont-gm), or no JACK";
   EXPECT_EQ(SynthAudioPorts(), 2);
