@@ -1,8 +1,11 @@
+#include <fontconfig/fontconfig.h>
+
 #include <cstdlib>
 #include <exception>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QApplication>
@@ -32,6 +35,23 @@ void MoveStartupIdToTheEnd() {
   setenv("DESKTOP_STARTUP_ID", value.c_str(), 1);
 }
 
+// Fontconfig reads its whole configuration (some 80 XML files) the first time a font is needed,
+// which is when the window first shows. Read beside the start of Qt, it is ready by then; Qt's
+// own call then finds it loaded. Fontconfig is thread-safe, and this thread touches nothing else.
+class FontConfigWarmUp {
+ public:
+  FontConfigWarmUp() : thread_([] { FcInit(); }) {}
+  ~FontConfigWarmUp() { Join(); }
+  FontConfigWarmUp(const FontConfigWarmUp&) = delete;
+  FontConfigWarmUp& operator=(const FontConfigWarmUp&) = delete;
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::thread thread_;
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -40,7 +60,12 @@ int main(int argc, char* argv[]) {
   // started first, they are under way on threads of their own while the window is built.
   orvane::SystemMidiStartup midiStartup = orvane::StartSystemMidi();
   MoveStartupIdToTheEnd();
+  FontConfigWarmUp fontConfig;
+  // The menu bar stays in the window on every desktop. Asking for a global menu bar instead
+  // connects to the session bus (or tries to start one) while the window is built.
+  QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
   QApplication application(argc, argv);
+  fontConfig.Join();
   QApplication::setApplicationName(orvane::ToQString(orvane::texts::kProductName));
   QApplication::setDesktopFileName("net.orvane_music.TellakOrvane");
   QApplication::setWindowIcon(QIcon(":/orvane/orvane.png"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -9,9 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/AudioServerProbe.h"
 #include "platform/LoadingQueue.h"
+#include "platform/SoundFontLocator.h"
 #include "platform/SynthCore.h"
-#include "platform/SystemProbe.h"
+#include "platform/SynthOutput.h"
 
 typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
 
@@ -23,60 +26,70 @@ namespace orvane {
 // ORVANE_SOUNDFONT names the SoundFont to try first.
 //
 // Opening answers as soon as the synthesizer is sure to sound: a complete SoundFont file is
-// there and the audio output is open. The SoundFont then loads on a thread of the synthesizer's
-// own (tens of milliseconds for a GM SoundFont); whatever is sent meanwhile waits in order and is
-// played the moment it has loaded, so nothing sent early is lost or reordered. After that every
-// call goes straight to FluidSynth.
-class BuiltInSynth {
+// there and the audio output is open. Creating the synthesizer and loading its SoundFont happen
+// on a thread of their own from the start, beside the audio servers being asked (tens of
+// milliseconds for a GM SoundFont); the output plays silence until then. Whatever is sent
+// meanwhile waits in order and is played the moment the SoundFont has loaded, so nothing sent
+// early is lost or reordered. After that every call goes straight to FluidSynth.
+class BuiltInSynth final : public SynthOutput {
  public:
-  // nullptr unless a SoundFont file is complete and an audio driver opens. `askJack` tells what
-  // the JACK server runs at (the port listing's client knows it; by default a client is opened).
+  // nullptr unless one of `soundFonts` (complete files, the chosen one first) is there and an
+  // audio driver opens. `askJack` tells what the JACK server runs at (the port listing's client
+  // knows it; by default a client is opened).
   static std::unique_ptr<BuiltInSynth> Open(
       bool dynamicSampleLoading = true,
-      const std::function<JackServerInfo()>& askJack = ProbeJackServer);
+      const std::function<JackServerInfo()>& askJack = ProbeJackServer,
+      std::vector<std::string> soundFonts = CompleteSoundFonts());
   // Waits for the loading thread, then closes the audio output.
-  ~BuiltInSynth();
+  ~BuiltInSynth() override;
   BuiltInSynth(const BuiltInSynth&) = delete;
   BuiltInSynth& operator=(const BuiltInSynth&) = delete;
 
-  // One sender thread (the user-interface thread); none of these blocks once loaded.
-  void Send(ShortMessage message) noexcept;
-  void AllNotesOff() noexcept;
+  void Send(ShortMessage message) noexcept override;
+  void AllNotesOff() noexcept override;
   // The channels the program plays notes on (see SynthCore::SetChannelsInUse).
-  void SetChannelsInUse(std::uint16_t channels) noexcept;
+  void SetChannelsInUse(std::uint16_t channels) noexcept override;
 
   // Blocks until loading has ended; true when a SoundFont loaded (measurements and tests).
   bool WaitUntilLoaded() const { return loaded_.get(); }
   bool IsLoaded() const {
     return loaded_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
   }
-  // The synthesizer itself, to look at once loaded (tests).
+  // The synthesizer itself, to look at once WaitUntilLoaded() was true (tests).
   const SynthCore& Core() const { return *core_; }
 
   const std::string& DriverName() const { return driverName_; }
   // The SoundFont chosen when opening (the one that loads, unless that file is broken inside).
-  const std::string& SoundFontPath() const { return soundFonts_.front(); }
-  double SampleRate() const { return core_->SampleRate(); }
+  const std::string& SoundFontPath() const override { return soundFonts_.front(); }
+  double SampleRate() const { return sampleRate_; }
   // The output buffer the driver was asked for, in seconds (JACK: the server's period).
   double ConfiguredLatencySeconds() const { return latencySeconds_; }
 
  private:
   BuiltInSynth() = default;
-  // Creates the synthesizer at `rate` and starts loading its SoundFont on a thread.
+  // Starts creating the synthesizer at `rate` and loading its SoundFont, on a thread.
   void StartLoading(double rate, bool dynamicSampleLoading);
-  // On the loading thread: loads the SoundFont, then, once the audio output is open, plays
-  // what was sent meanwhile.
-  void Load(SynthCore& core, const std::vector<std::string>& soundFonts,
+  // On the loading thread: creates the synthesizer and loads the SoundFont, then, once the audio
+  // output is open, hands the synthesizer to it and plays what was sent meanwhile.
+  void Load(const SynthOptions& options, const std::vector<std::string>& soundFonts,
             std::future<bool>& driverOpened) noexcept;
-  // Gives up the synthesizer being loaded (no audio output opened for it); its loading ends on
-  // its own, without this object.
+  // Gives up the synthesizer being loaded (no audio output opened at its rate); its loading
+  // ends on its own, without this object.
   void AbandonLoading();
   void Apply(std::uint32_t item) noexcept;
+  // The audio driver's callback, on its thread: silence until the synthesizer is handed over.
+  static int Render(void* self, int frames, int effectsCount, float* effects[], int outputCount,
+                    float* outputs[]);
 
+  // Set by the loading thread before it opens the queue; read by the sender only after that.
   std::unique_ptr<SynthCore> core_;
+  std::atomic<fluid_synth_t*> rendered_{nullptr};
+  fluid_settings_t* driverSettings_ = nullptr;
   fluid_audio_driver_t* driver_ = nullptr;
   std::vector<std::string> soundFonts_;  // complete files, the chosen one first
   std::string driverName_;
+  double loadingRate_ = 0.0;
+  double sampleRate_ = 0.0;
   double latencySeconds_ = 0.0;
   LoadingQueue queue_;
   std::promise<bool> driverOpened_;

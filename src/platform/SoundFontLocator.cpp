@@ -56,6 +56,14 @@ std::string FindSoundFont() {
   return {};
 }
 
+std::vector<std::string> CompleteSoundFonts() {
+  std::vector<std::string> complete;
+  for (const std::string& path : SoundFontCandidates()) {
+    if (IsCompleteSoundFont(path)) complete.push_back(path);
+  }
+  return complete;
+}
+
 bool IsCompleteSoundFont(const std::string& path) {
   std::error_code error;
   const std::uintmax_t fileSize = std::filesystem::file_size(path, error);

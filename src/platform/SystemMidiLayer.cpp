@@ -1,11 +1,24 @@
 #include "platform/SystemMidiLayer.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <string_view>
 
+#include "platform/SoundFontLocator.h"
+#include "platform/SynthModule.h"
 #include "platform/SystemProbe.h"
 
 namespace orvane {
+namespace {
+
+// ORVANE_AUDIO_DRIVER=none: the built-in synthesizer has no audio output, so it cannot sound.
+bool NoAudioOutputWanted() {
+  const char* driver = std::getenv("ORVANE_AUDIO_DRIVER");
+  return driver != nullptr && std::string_view(driver) == "none";
+}
+
+}  // namespace
 
 SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   QuietSystemLibraries();
@@ -15,18 +28,26 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   auto jackInfo = std::make_shared<std::promise<JackServerInfo>>();
   std::shared_future<JackServerInfo> jackAnswer = jackInfo->get_future().share();
   if (options.builtInSynth) {
-    startup.synth =
-        std::async(std::launch::async, [dynamic = options.dynamicSampleLoading, jackAnswer] {
-          return BuiltInSynth::Open(dynamic, [&jackAnswer] {
-            try {
-              return jackAnswer.get();
-            } catch (const std::future_error&) {
-              return JackServerInfo{};  // the listing failed before it knew
-            }
-          });
+    startup.synth = std::async(
+        std::launch::async,
+        [dynamic = options.dynamicSampleLoading, jackAnswer]() -> std::unique_ptr<SynthOutput> {
+          // Without a SoundFont, or with no audio output wanted, the module is not even loaded.
+          if (NoAudioOutputWanted()) return nullptr;
+          const std::vector<std::string> soundFonts = CompleteSoundFonts();
+          if (soundFonts.empty()) return nullptr;
+          return OpenSynthModule(
+              SynthModuleCandidates(), dynamic,
+              [&jackAnswer] {
+                try {
+                  return jackAnswer.get();
+                } catch (const std::future_error&) {
+                  return JackServerInfo{};  // the listing failed before it knew
+                }
+              },
+              soundFonts);
         });
   } else {
-    std::promise<std::unique_ptr<BuiltInSynth>> none;
+    std::promise<std::unique_ptr<SynthOutput>> none;
     none.set_value(nullptr);
     startup.synth = none.get_future();
   }
@@ -53,7 +74,7 @@ SystemMidiLayer::~SystemMidiLayer() {
   closedPort_.reset();
 }
 
-BuiltInSynth* SystemMidiLayer::SynthNow() {
+SynthOutput* SystemMidiLayer::SynthNow() {
   if (synthStarting_.valid()) synth_ = synthStarting_.get();
   return synth_.get();
 }

@@ -9,17 +9,17 @@
 #include <string>
 
 #include "midi/MidiLayer.h"
-#include "platform/BuiltInSynth.h"
 #include "platform/MidiInputQueue.h"
 #include "platform/MidiPorts.h"
+#include "platform/SynthOutput.h"
 
 namespace orvane {
 
 // The slow parts of the MIDI system, under way on threads of their own: the built-in
-// synthesizer opening its audio output and loading its SoundFont, and the system's MIDI ports
-// being listed. See StartSystemMidi().
+// synthesizer's module loading, its audio output opening and its SoundFont loading, and the
+// system's MIDI ports being listed. See StartSystemMidi().
 struct SystemMidiStartup {
-  std::future<std::unique_ptr<BuiltInSynth>> synth;
+  std::future<std::unique_ptr<SynthOutput>> synth;
   std::future<MidiPortCatalog> ports;
 };
 
@@ -76,21 +76,21 @@ class SystemMidiLayer final : public MidiLayer {
   // after handling its other events, which keeps the window answering during a flood.
   bool DeliverInput(std::size_t maxMessages = 512);
 
-  // The built-in synthesizer, or nullptr when it could not start (waits for the answer).
-  const BuiltInSynth* Synth() { return SynthNow(); }
+  // The built-in synthesizer, or nullptr when it cannot sound (waits for the answer).
+  const SynthOutput* Synth() { return SynthNow(); }
   // Input messages dropped because the user-interface thread fell far behind.
   std::uint64_t DroppedInput() const { return queue_.Dropped(); }
 
  private:
   enum class Target { None, Synth, Port };
-  BuiltInSynth* SynthNow();
+  SynthOutput* SynthNow();
   MidiPortCatalog& Catalog();
   int SystemPortCount() { return static_cast<int>(Catalog().Outputs().size()); }
   // The built-in synthesizer's own number, p; no number is it when it could not start.
   bool IsSynth(int device) { return SynthNow() != nullptr && device == SystemPortCount(); }
 
-  std::future<std::unique_ptr<BuiltInSynth>> synthStarting_;
-  std::unique_ptr<BuiltInSynth> synth_;
+  std::future<std::unique_ptr<SynthOutput>> synthStarting_;
+  std::unique_ptr<SynthOutput> synth_;
   std::future<MidiPortCatalog> portsListing_;
   std::optional<MidiPortCatalog> catalog_;
   std::exception_ptr listingFailure_;
@@ -106,9 +106,10 @@ class SystemMidiLayer final : public MidiLayer {
 };
 
 // Starts opening the built-in synthesizer (unless options.builtInSynth is false) and listing the
-// system's ports, each on a thread of its own, and returns at once. The program calls it first
-// thing, before any other thread runs (see QuietSystemLibraries), so that this work overlaps
-// with the start of the user interface.
+// system's ports, each on a thread of its own, and returns at once. The synthesizer comes from its
+// module (SynthModule.h); without a module that loads it cannot sound. The program calls this
+// first thing, before any other thread runs (see QuietSystemLibraries), so that this work
+// overlaps with the start of the user interface.
 SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options = {});
 
 // The program's MIDI layer over a started MIDI system: built-in synthesizer plus every system

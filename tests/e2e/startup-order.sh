@@ -3,7 +3,8 @@
 # the background and however early the first key comes: the default output gets the program
 # change of channel 1, the 16 volumes and the 32 programs and volumes; after the switch to the
 # stored output that one gets 32, then 32 more for the loaded voice and the silencing of the
-# layout switch, and only then the first note.
+# layout switch, and only then the first note. Without its synthesizer module the program plays
+# on the ports as it does when the synthesizer cannot sound.
 # Usage: startup-order.sh ORVANE RECEIVER LIST-OUTPUTS
 # Exit 77 (skipped) when Xvfb, jackd or xdotool is missing.
 set -uo pipefail
@@ -95,5 +96,15 @@ start_and_press first
 expect_file "$work/first.txt" "$(startup_messages; reset_messages; stored_messages)" \
   "default output that is also the stored one"
 [[ ! -s "$work/stored.txt" ]] || fail "the second port was used"
+
+# 4. The program without its synthesizer module (a broken installation): the synthesizer cannot
+# sound although JACK could play it, so the first port is the default output, as in 1.
+unset ORVANE_AUDIO_DRIVER
+mkdir -p "$work/bare"
+cp "$orvane" "$work/bare/orvane"
+orvane=$work/bare/orvane
+start_and_press stored
+expect_file "$work/first.txt" "$(startup_messages; reset_messages)" "default output without the module"
+expect_file "$work/stored.txt" "$(stored_messages)" "stored output without the module"
 
 echo "start-up order passed"

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/SystemProbe.h"
+
+namespace orvane {
+
+// What the built-in synthesizer asks the audio servers before it opens its output. These live
+// with the synthesizer in its module (libpulse is loaded only there).
+
+// Keeps libasound, libjack and FluidSynth off the terminal (once per process). Sets nothing in
+// the environment, so any thread may call it.
+void QuietAudioLibraries();
+
+// Asks the JACK server named by JACK_DEFAULT_SERVER (or the default one) for its sample rate and
+// period, without starting one.
+JackServerInfo ProbeJackServer();
+
+// The sample rate of the PulseAudio (or PipeWire) server's default sink, or 0 when no server
+// answers within a second. Never spawns a server.
+double ProbePulseSampleRate();
+
+// The rate ALSA's "default" playback device runs at when asked for `wanted`, or 0 when it cannot
+// be opened.
+double ProbeAlsaSampleRate(double wanted);
+
+}  // namespace orvane
