@@ -13,6 +13,7 @@
 
 #include "app/CommandLine.h"
 #include "app/OrvaneApp.h"
+#include "app/SessionEnd.h"
 #include "config/IniFile.h"
 #include "midi/DeviceMessages.h"
 #include "platform/DesktopServices.h"
@@ -89,14 +90,19 @@ int main(int argc, char* argv[]) {
   // The bridge brings MIDI input to this thread; it outlives the layer that wakes it.
   orvane::QtMidiInputBridge bridge;
   std::unique_ptr<orvane::SystemMidiLayer> midi;
-  try {
-    midi = bridge.CreateMidiLayer(std::move(midiStartup));
-    midi->WaitForPorts();
-  } catch (const std::exception&) {
-    // The MIDI system itself failed while listing its ports: nothing can sound.
-    namespace text = orvane::device_messages;
-    messages.ShowMessage(text::kDevicesFailed, text::kErrorCaption, orvane::MessageIcon::Warning);
-    return 1;
+  {
+    // A stop signal while the box below is shown ends the program as OK on it does; from the
+    // application object on, the application handles stop signals itself.
+    const orvane::SessionEnd stopBeforeTheApp([&messages] { messages.EndProcess(1); });
+    try {
+      midi = bridge.CreateMidiLayer(std::move(midiStartup));
+      midi->WaitForPorts();
+    } catch (const std::exception&) {
+      // The MIDI system itself failed while listing its ports: nothing can sound.
+      namespace text = orvane::device_messages;
+      messages.ShowMessage(text::kDevicesFailed, text::kErrorCaption, orvane::MessageIcon::Warning);
+      return 1;
+    }
   }
   orvane::COrvaneApp app(orvane::AppServices{*midi, messages, desktop, iniFile},
                          std::move(arguments));
