@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 
 #include "platform/SoundFontLocator.h"
 
@@ -173,6 +174,19 @@ class AbandonedLoads {
   std::vector<std::thread> threads_;
 };
 
+// On the loading thread: creates the synthesizer and loads the chosen SoundFont into it, or,
+// should that file be broken inside, the next complete one. True with it when one loaded.
+std::pair<std::unique_ptr<SynthCore>, bool> CreateAndLoad(
+    const SynthOptions& options, const std::vector<std::string>& soundFonts) noexcept {
+  ReserveHeapForThisThread();
+  std::unique_ptr<SynthCore> core = SynthCore::CreateEmpty(options);
+  if (core == nullptr) return {nullptr, false};
+  for (const std::string& path : soundFonts) {
+    if (core->LoadSoundFont(path)) return {std::move(core), true};
+  }
+  return {std::move(core), false};
+}
+
 }  // namespace
 
 void BuiltInSynth::StartLoading(double rate, bool dynamicSampleLoading) {
@@ -185,7 +199,10 @@ void BuiltInSynth::StartLoading(double rate, bool dynamicSampleLoading) {
                                                 .dynamicSampleLoading = dynamicSampleLoading,
                                                 .channelsInUse = 0},
                          soundFonts = soundFonts_, opened = driverOpened_.get_future()]() mutable {
-    Load(options, soundFonts, opened);
+    auto [core, loaded] = CreateAndLoad(options, soundFonts);
+    // A synthesizer whose audio output did not open is never played, and its owner may be gone:
+    // nothing of the owner is touched before this answer.
+    if (opened.get()) HandOver(std::move(core), loaded);
   });
 }
 
@@ -203,21 +220,7 @@ BuiltInSynth::~BuiltInSynth() {
   if (driverSettings_ != nullptr) delete_fluid_settings(driverSettings_);
 }
 
-void BuiltInSynth::Load(const SynthOptions& options, const std::vector<std::string>& soundFonts,
-                        std::future<bool>& driverOpened) noexcept {
-  ReserveHeapForThisThread();
-  std::unique_ptr<SynthCore> core = SynthCore::CreateEmpty(options);
-  bool loaded = false;
-  // The chosen file first; should it be broken inside, the next complete one.
-  for (const std::string& path : soundFonts) {
-    if (core == nullptr) break;
-    if (core->LoadSoundFont(path)) {
-      loaded = true;
-      break;
-    }
-  }
-  // A synthesizer whose audio output did not open is never played, and its owner may be gone.
-  if (!driverOpened.get()) return;
+void BuiltInSynth::HandOver(std::unique_ptr<SynthCore> core, bool loaded) noexcept {
   core_ = std::move(core);
   if (core_ != nullptr) rendered_.store(core_->Synth(), std::memory_order_release);
   // Without any SoundFont the synthesizer stays silent, but what was sent is still taken.

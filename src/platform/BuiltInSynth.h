@@ -69,10 +69,9 @@ class BuiltInSynth final : public SynthOutput {
   BuiltInSynth() = default;
   // Starts creating the synthesizer at `rate` and loading its SoundFont, on a thread.
   void StartLoading(double rate, bool dynamicSampleLoading);
-  // On the loading thread: creates the synthesizer and loads the SoundFont, then, once the audio
-  // output is open, hands the synthesizer to it and plays what was sent meanwhile.
-  void Load(const SynthOptions& options, const std::vector<std::string>& soundFonts,
-            std::future<bool>& driverOpened) noexcept;
+  // On the loading thread, once the audio output is open: takes the synthesizer that was created
+  // and loaded there, hands it to the output and plays what was sent meanwhile.
+  void HandOver(std::unique_ptr<SynthCore> core, bool loaded) noexcept;
   // Gives up the synthesizer being loaded (no audio output opened at its rate); its loading
   // ends on its own, without this object.
   void AbandonLoading();
