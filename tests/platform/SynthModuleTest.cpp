@@ -79,8 +79,10 @@ TEST_F(SynthModule, CandidatesAreBesideTheExecutableThenInTheInstalledFolder) {
   ASSERT_EQ(candidates.size(), 2u);
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
   EXPECT_EQ(std::filesystem::path(candidates[0]), self.parent_path() / kSynthModuleFileName);
-  EXPECT_EQ(std::filesystem::path(candidates[1]).filename(), kSynthModuleFileName);
-  EXPECT_NE(candidates[1].find("/lib/orvane/"), std::string::npos) << candidates[1];
+  const std::filesystem::path installed(candidates[1]);
+  EXPECT_EQ(installed.filename(), kSynthModuleFileName);
+  EXPECT_EQ(installed.parent_path().filename(), "orvane") << candidates[1];
+  EXPECT_NE(candidates[1].find("/lib/"), std::string::npos) << candidates[1];
 }
 
 }  // namespace
