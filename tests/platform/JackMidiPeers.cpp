@@ -33,6 +33,7 @@ JackReceiver::JackReceiver(const std::string& clientName) {
   if (client_ == nullptr) throw std::runtime_error("no JACK server for the test receiver");
   port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   jack_set_process_callback(client_, Process, this);
+  jack_set_xrun_callback(client_, CountXrun, this);
   jack_activate(client_);
 }
 
@@ -52,6 +53,11 @@ int JackReceiver::Process(std::uint32_t frames, void* self) {
     receiver->received_.emplace_back(event.buffer, event.buffer + event.size);
   }
   receiver->arrived_.notify_all();
+  return 0;
+}
+
+int JackReceiver::CountXrun(void* self) {
+  ++static_cast<JackReceiver*>(self)->xruns_;
   return 0;
 }
 

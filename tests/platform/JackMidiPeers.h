@@ -3,6 +3,7 @@
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -28,9 +29,14 @@ class JackReceiver {
   Bytes WaitFor(std::size_t count);
   // Waits a little for stragglers, then returns what arrived.
   Bytes Settle();
+  // How many cycles the server has missed so far (xruns); a missed cycle can lose the MIDI
+  // events that were under way in it, whatever the clients do.
+  int Xruns() const { return xruns_.load(); }
 
  private:
   static int Process(std::uint32_t frames, void* self);
+  static int CountXrun(void* self);
+  std::atomic<int> xruns_{0};
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;
   std::mutex mutex_;
