@@ -67,6 +67,11 @@ Bytes JackReceiver::WaitFor(std::size_t count) {
   return received_;
 }
 
+std::size_t JackReceiver::Count() {
+  std::lock_guard lock(mutex_);
+  return received_.size();
+}
+
 Bytes JackReceiver::Settle() {
   std::this_thread::sleep_for(100ms);
   std::lock_guard lock(mutex_);

@@ -29,6 +29,9 @@ class JackReceiver {
   Bytes WaitFor(std::size_t count);
   // Waits a little for stragglers, then returns what arrived.
   Bytes Settle();
+  // How many messages arrived so far, without copying them (the process callback waits while
+  // the list is locked).
+  std::size_t Count();
   // How many cycles the server has missed so far (xruns); a missed cycle can lose the MIDI
   // events that were under way in it, whatever the clients do.
   int Xruns() const { return xruns_.load(); }
