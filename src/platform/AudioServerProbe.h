@@ -5,7 +5,7 @@
 namespace orvane {
 
 // What the built-in synthesizer asks the audio servers before it opens its output. These live
-// with the synthesizer in its module (libpulse is loaded only there).
+// with the synthesizer in its own process (libpulse is loaded only there).
 
 // Keeps libasound, libjack and FluidSynth off the terminal (once per process). Sets nothing in
 // the environment, so any thread may call it.

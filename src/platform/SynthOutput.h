@@ -7,11 +7,12 @@
 
 namespace orvane {
 
-// The built-in synthesizer as the MIDI layer drives it. The synthesizer itself lives in a module
-// of its own (see SynthModule.h), so the program reaches it through this interface only.
+// The built-in synthesizer as the MIDI layer drives it. The synthesizer itself runs in a process
+// of its own (see SynthProcess.h), so the program reaches it through this interface only.
 //
-// One sender thread (the user-interface thread) calls these; none of them blocks, locks or
-// allocates once the SoundFont has loaded, and what is sent before waits in order.
+// One sender thread (the user-interface thread) calls these; none of them locks or allocates,
+// and what is sent before the SoundFont has loaded waits in order. In the program each is one
+// request to the synthesizer's process, which waits only while that process is behind.
 class SynthOutput {
  public:
   virtual ~SynthOutput() = default;

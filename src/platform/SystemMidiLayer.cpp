@@ -5,8 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "platform/SoundFontLocator.h"
-#include "platform/SynthModule.h"
+#include "platform/SynthProcess.h"
 #include "platform/SystemProbe.h"
 
 namespace orvane {
@@ -23,36 +22,31 @@ bool NoAudioOutputWanted() {
 SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   QuietSystemLibraries();
   SystemMidiStartup startup;
-  // The port listing opens a JACK client anyway; the synthesizer asks it about the server
-  // instead of opening one more (each takes tens of milliseconds).
-  auto jackInfo = std::make_shared<std::promise<JackServerInfo>>();
-  std::shared_future<JackServerInfo> jackAnswer = jackInfo->get_future().share();
-  if (options.builtInSynth) {
-    startup.synth = std::async(
-        std::launch::async,
-        [dynamic = options.dynamicSampleLoading, jackAnswer]() -> std::unique_ptr<SynthOutput> {
-          // Without a SoundFont, or with no audio output wanted, the module is not even loaded.
-          if (NoAudioOutputWanted()) return nullptr;
-          const std::vector<std::string> soundFonts = CompleteSoundFonts();
-          if (soundFonts.empty()) return nullptr;
-          return OpenSynthModule(
-              SynthModuleCandidates(), dynamic,
-              [&jackAnswer] {
-                try {
-                  return jackAnswer.get();
-                } catch (const std::future_error&) {
-                  return JackServerInfo{};  // the listing failed before it knew
-                }
-              },
-              soundFonts);
-        });
-  } else {
-    std::promise<std::unique_ptr<SynthOutput>> none;
-    none.set_value(nullptr);
-    startup.synth = none.get_future();
+  // The synthesizer's process starts here, before any other thread, and inherits the quieted
+  // environment. With no audio output wanted it is not even started.
+  std::shared_ptr<SynthLink> synth;
+  if (options.builtInSynth && !NoAudioOutputWanted()) {
+    synth = StartSynthProcess(SynthProcessCandidates(), options.dynamicSampleLoading);
   }
-  startup.ports = std::async(std::launch::async, [jackInfo] {
-    return MidiPortCatalog([&jackInfo](const JackServerInfo& info) { jackInfo->set_value(info); });
+  startup.synth =
+      std::async(std::launch::async, [synth]() mutable { return AwaitSynth(std::move(synth)); });
+  // The port listing opens a JACK client anyway; the synthesizer's process is told about the
+  // server from there instead of opening one more (each takes tens of milliseconds and memory).
+  startup.ports = std::async(std::launch::async, [synth]() mutable {
+    // Told once; the listing then lets go of the connection.
+    const auto tell = [&synth](const JackServerInfo& info) {
+      if (synth == nullptr) return;
+      TellJackServer(*synth, info);
+      synth.reset();
+    };
+    try {
+      MidiPortCatalog catalog(tell);
+      tell(JackServerInfo{});  // a listing that never reached JACK: no server
+      return catalog;
+    } catch (...) {
+      tell(JackServerInfo{});  // the process must not wait for a listing that failed
+      throw;
+    }
   });
   return startup;
 }

@@ -15,9 +15,9 @@
 
 namespace orvane {
 
-// The slow parts of the MIDI system, under way on threads of their own: the built-in
-// synthesizer's module loading, its audio output opening and its SoundFont loading, and the
-// system's MIDI ports being listed. See StartSystemMidi().
+// The slow parts of the MIDI system, under way beside the caller: the built-in synthesizer's
+// process opening its audio output and loading its SoundFont, and the system's MIDI ports being
+// listed on a thread of its own. See StartSystemMidi().
 struct SystemMidiStartup {
   std::future<std::unique_ptr<SynthOutput>> synth;
   std::future<MidiPortCatalog> ports;
@@ -105,10 +105,10 @@ class SystemMidiLayer final : public MidiLayer {
   MidiInputSink* sink_ = nullptr;
 };
 
-// Starts opening the built-in synthesizer (unless options.builtInSynth is false) and listing the
-// system's ports, each on a thread of its own, and returns at once. The synthesizer comes from its
-// module (SynthModule.h); without a module that loads it cannot sound. The program calls this
-// first thing, before any other thread runs (see QuietSystemLibraries), so that this work
+// Starts the built-in synthesizer's process (unless options.builtInSynth is false) and the
+// listing of the system's ports on a thread of its own, and returns at once. Without a
+// synthesizer process that runs, the synthesizer cannot sound (SynthProcess.h). The program calls
+// this first thing, before any other thread runs (see QuietSystemLibraries), so that this work
 // overlaps with the start of the user interface.
 SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options = {});
 
