@@ -114,13 +114,14 @@ start_jack() {
 }
 stop_jack() { stop "$jack_pid"; unset JACK_DEFAULT_SERVER; }
 
-# One start of PROGRAM with fresh settings: "startup_ms rss_kb" (memory one second later).
+# One start of PROGRAM with fresh settings: "startup_ms rss_kb pss_kb" (memory one second later,
+# summed over the program and the processes it started: this program's synthesizer runs in one).
 one_start() {
   local fresh
   fresh=$(mktemp -d "$work/fresh.XXXXXX")
   HOME=$fresh XDG_CONFIG_HOME=$fresh/.config ORVANE_SETTINGS_DIR=$fresh \
     "$measure" startup --settle 1000 "$@" 2>>"$work/programs.log" |
-    awk '/startup_ms/ {t = $2} /rss_kb/ {r = $2} END {print t, r}'
+    awk '/startup_ms/ {t = $2} /rss_kb/ {r = $2} /pss_kb/ {p = $2} END {print t, r, p}'
   rm -rf "$fresh"
 }
 
@@ -135,60 +136,69 @@ compare() {
     one_start "$orvane" >>"$work/orvane.times"
     one_start vmpk >>"$work/vmpk.times"
   done
-  local ot om vt vm
+  local ot om op vt vm vp
   ot=$(cut -d' ' -f1 "$work/orvane.times" | median)
   om=$(cut -d' ' -f2 "$work/orvane.times" | median)
+  op=$(cut -d' ' -f3 "$work/orvane.times" | median)
   vt=$(cut -d' ' -f1 "$work/vmpk.times" | median)
   vm=$(cut -d' ' -f2 "$work/vmpk.times" | median)
+  vp=$(cut -d' ' -f3 "$work/vmpk.times" | median)
   echo "== $label ($runs starts each, alternating)"
   echo "   this program, to a painted window (ms): $(cut -d' ' -f1 "$work/orvane.times" | tr '\n' ' ')"
   echo "   VMPK,         to a painted window (ms): $(cut -d' ' -f1 "$work/vmpk.times" | tr '\n' ' ')"
   if [[ -s "$work/before.times" ]]; then
-    local bt bm
+    local bt bm bp
     bt=$(cut -d' ' -f1 "$work/before.times" | median)
     bm=$(cut -d' ' -f2 "$work/before.times" | median)
+    bp=$(cut -d' ' -f3 "$work/before.times" | median)
     echo "   before,       to a painted window (ms): $(cut -d' ' -f1 "$work/before.times" | tr '\n' ' ')"
-    awk -v bt="$bt" -v vt="$vt" -v bm="$bm" -v vm="$vm" 'BEGIN {
-      printf "   before: median window %.1f ms, ratio %.2f; memory %.1f MB, ratio %.2f\n",
-        bt, bt / vt, bm / 1024, bm / vm }'
+    awk -v bt="$bt" -v vt="$vt" -v bm="$bm" -v vm="$vm" -v bp="$bp" -v vp="$vp" 'BEGIN {
+      printf "   before: median window %.1f ms, ratio %.2f; memory %.1f MB, ratio %.2f",
+        bt, bt / vt, bm / 1024, bm / vm
+      printf "; PSS %.1f MB, ratio %.2f\n", bp / 1024, bp / vp }'
   fi
-  awk -v ot="$ot" -v vt="$vt" -v om="$om" -v vm="$vm" 'BEGIN {
+  awk -v ot="$ot" -v vt="$vt" -v om="$om" -v vm="$vm" -v op="$op" -v vp="$vp" 'BEGIN {
     printf "   median window: %.1f ms vs VMPK %.1f ms, ratio %.2f\n", ot, vt, ot / vt
     printf "   median resident memory 1 s later: %.1f MB vs VMPK %.1f MB, ratio %.2f\n",
-      om / 1024, vm / 1024, om / vm }'
+      om / 1024, vm / 1024, om / vm
+    printf "   median proportional memory (PSS) 1 s later: %.1f MB vs VMPK %.1f MB, ratio %.2f\n",
+      op / 1024, vp / 1024, op / vp }'
 }
 
-# The latency the PulseAudio protocol reports for the synthesizer's stream of PROCESS.
+# The latency the PulseAudio protocol reports for the synthesizer's stream of one of PROCESSES.
 reported_latency() {
-  pactl list sink-inputs | awk -v pid="$1" '
+  pactl list sink-inputs | awk -v pids=" $* " '
     /^Sink Input/ {buffer = sink = ""; mine = 0}
     /Buffer Latency:/ {buffer = $3}
     /Sink Latency:/ {sink = $3}
-    /application.process.id/ {gsub(/"/, "", $3); if ($3 == pid) mine = 1}
+    /application.process.id/ {gsub(/"/, "", $3); if (index(pids, " " $3 " ")) mine = 1}
     mine && buffer != "" && sink != "" {
       printf "buffer %.2f ms + sink %.2f ms = %.2f ms", buffer / 1000, sink / 1000,
         (buffer + sink) / 1000; exit }'
 }
 
-# The latency PipeWire gives the synthesizer's node (its quantum), from pw-dump.
+# The latency PipeWire gives the synthesizer's node of one of PROCESSES (its quantum), from pw-dump.
 node_latency() {
   pw-dump 2>/dev/null | python3 -c '
 import json, sys
 for o in json.load(sys.stdin):
     p = o.get("info", {}).get("props", {}) or {}
-    if str(p.get("application.process.id")) == sys.argv[1] and "node.latency" in p:
+    if str(p.get("application.process.id")) in sys.argv[1:] and "node.latency" in p:
         frames, rate = map(int, p["node.latency"].split("/"))
-        print(f"node.latency {frames}/{rate} = {1000 * frames / rate:.2f} ms"); break' "$1"
+        print(f"node.latency {frames}/{rate} = {1000 * frames / rate:.2f} ms"); break' "$@"
 }
 
 stream_latency() {
-  local label=$1 fresh pid
+  local label=$1 fresh pid processes
   fresh=$(mktemp -d "$work/fresh.XXXXXX")
   ORVANE_SETTINGS_DIR=$fresh "$orvane" >>"$work/programs.log" 2>&1 &
   pid=$!
   sleep 3
-  echo "   $label, reported for the synthesizer's stream: $(reported_latency "$pid")"
-  [[ "$label" == PipeWire* ]] && echo "   $label, PipeWire's quantum for it: $(node_latency "$pid")"
+  # The stream is the synthesizer process's.
+  processes=("$pid" $(pgrep -P "$pid"))
+  echo "   $label, reported for the synthesizer's stream: $(reported_latency "${processes[@]}")"
+  [[ "$label" == PipeWire* ]] &&
+    echo "   $label, PipeWire's quantum for it: $(node_latency "${processes[@]}")"
   stop "$pid"
   rm -rf "$fresh"
 }

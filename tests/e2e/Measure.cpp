@@ -32,9 +32,11 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -106,13 +108,33 @@ bool Painted(Display* display, Window window) {
   return total > 0 && lit * 2 > total;
 }
 
-long ResidentKilobytes(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+// `pid` and every process it has started that is still there (the synthesizer's process).
+std::vector<pid_t> ProcessTree(pid_t pid) {
+  std::vector<pid_t> tree{pid};
+  for (std::size_t i = 0; i < tree.size(); ++i) {
+    std::error_code error;
+    const std::string tasks = "/proc/" + std::to_string(tree[i]) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+      std::ifstream children(task.path() / "children");
+      for (pid_t child = 0; children >> child;) tree.push_back(child);
+    }
   }
-  return -1;
+  return tree;
+}
+
+// The sum over the process tree of one "Name:  <kB> kB" line of each process's `file`.
+long TreeKilobytes(pid_t pid, const std::string& file, const std::string& name) {
+  long total = 0;
+  for (const pid_t process : ProcessTree(pid)) {
+    std::ifstream lines("/proc/" + std::to_string(process) + "/" + file);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind(name, 0) == 0) {
+        total += std::stol(line.substr(name.size()));
+        break;
+      }
+    }
+  }
+  return total;
 }
 
 int Startup(Display* display, int settleMs, char** command) {
@@ -130,7 +152,10 @@ int Startup(Display* display, int settleMs, char** command) {
       std::printf("startup_ms %.1f\n", MillisecondsSince(start));
       std::fflush(stdout);
       std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
-      std::printf("rss_kb %ld\n", ResidentKilobytes(child));
+      // Resident memory of the program with its synthesizer's process: each one's own count
+      // (the libraries both map are counted twice), and the proportional count (once).
+      std::printf("rss_kb %ld\n", TreeKilobytes(child, "status", "VmRSS:"));
+      std::printf("pss_kb %ld\n", TreeKilobytes(child, "smaps_rollup", "Pss:"));
       result = 0;
       break;
     }
