@@ -40,16 +40,14 @@ class ProgramConnection {
 
   // The program waits for this before it sends anything but the JACK server's details.
   void Answer(const SynthOutput* synth) {
-    std::string record(sizeof(SynthAnswer), '\0');
-    const SynthAnswer answer{.version = kSynthProtocolVersion, .canSound = synth != nullptr};
+    const std::string path = synth != nullptr ? synth->SoundFontPath() : std::string();
+    // A path the program could not take whole is answered as unable to sound.
+    const bool canSound =
+        synth != nullptr && sizeof(SynthAnswer) + path.size() <= kSynthAnswerMaxBytes;
+    const SynthAnswer answer{.version = kSynthProtocolVersion, .canSound = canSound};
+    std::string record(sizeof answer, '\0');
     std::memcpy(record.data(), &answer, sizeof answer);
-    if (synth != nullptr) record += synth->SoundFontPath();
-    if (record.size() > kSynthAnswerMaxBytes) {
-      // A path the program could not take whole: answered as unable to sound.
-      record.resize(sizeof answer);
-      const SynthAnswer silent{.version = kSynthProtocolVersion, .canSound = 0};
-      std::memcpy(record.data(), &silent, sizeof silent);
-    }
+    if (canSound) record += path;
     while (send(socket_, record.data(), record.size(), MSG_NOSIGNAL) < 0 && errno == EINTR) {
     }
   }

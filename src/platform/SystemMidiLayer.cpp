@@ -28,8 +28,14 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   if (options.builtInSynth && !NoAudioOutputWanted()) {
     synth = StartSynthProcess(SynthProcessCandidates(), options.dynamicSampleLoading);
   }
-  startup.synth =
-      std::async(std::launch::async, [synth]() mutable { return AwaitSynth(std::move(synth)); });
+  if (synth != nullptr) {
+    startup.synth =
+        std::async(std::launch::async, [synth]() mutable { return AwaitSynth(std::move(synth)); });
+  } else {
+    std::promise<std::unique_ptr<SynthOutput>> none;  // no thread just to say so
+    none.set_value(nullptr);
+    startup.synth = none.get_future();
+  }
   // The port listing opens a JACK client anyway; the synthesizer's process is told about the
   // server from there instead of opening one more (each takes tens of milliseconds and memory).
   startup.ports = std::async(std::launch::async, [synth]() mutable {

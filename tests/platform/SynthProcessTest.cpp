@@ -71,6 +71,14 @@ class SynthProcess : public ::testing::Test {
                              true);
   }
 
+  // The same, told about the running JACK server as the port listing tells it.
+  std::unique_ptr<SynthOutput> OpenOnRunningJack() {
+    std::shared_ptr<SynthLink> link = StartOnJack();
+    if (link == nullptr) return nullptr;
+    TellJackServer(*link, ProbeJackServer());
+    return AwaitSynth(std::move(link));
+  }
+
   testing::TempDir dir_;
   std::filesystem::path notAProgram_;
   std::filesystem::path notExecutable_;
@@ -98,10 +106,7 @@ TEST_F(SynthProcess, NoProcessOfThisVersionMeansNoSynthesizer) {
 TEST_F(SynthProcess, TheProcessOfThisBuildPlaysOnJackUntilTheProgramLetsGo) {
   testing::JackTestServer server;
   ASSERT_TRUE(server.Running()) << "jackd (dummy backend) did not start";
-  std::shared_ptr<SynthLink> link = StartOnJack();
-  ASSERT_NE(link, nullptr);
-  TellJackServer(*link, ProbeJackServer());
-  std::unique_ptr<SynthOutput> synth = AwaitSynth(std::move(link));
+  std::unique_ptr<SynthOutput> synth = OpenOnRunningJack();
   ASSERT_NE(synth, nullptr) << "no General MIDI SoundFont (fluid-soundfont-gm), or no JACK";
   EXPECT_FALSE(synth->SoundFontPath().empty());
   EXPECT_EQ(SynthAudioPorts(), 2);
@@ -128,10 +133,7 @@ TEST_F(SynthProcess, NoJackServerMeansItCannotSoundOnJack) {
 TEST_F(SynthProcess, AProcessThatDiesLeavesTheSenderRunning) {
   testing::JackTestServer server;
   ASSERT_TRUE(server.Running()) << "jackd (dummy backend) did not start";
-  std::shared_ptr<SynthLink> link = StartOnJack();
-  ASSERT_NE(link, nullptr);
-  TellJackServer(*link, ProbeJackServer());
-  std::unique_ptr<SynthOutput> synth = AwaitSynth(std::move(link));
+  std::unique_ptr<SynthOutput> synth = OpenOnRunningJack();
   ASSERT_NE(synth, nullptr);
   const std::vector<pid_t> children = ChildrenOfThisThread();
   ASSERT_EQ(children.size(), 1u);
