@@ -8,6 +8,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <thread>
 
 #include "platform/SystemProbe.h"
@@ -60,16 +63,32 @@ void JackTestServer::Stop() {
   if (pid_ <= 0) return;
   kill(pid_, SIGTERM);
   using namespace std::chrono_literals;
-  for (int i = 0; i < 250; ++i) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
-      return;
-    }
-    std::this_thread::sleep_for(20ms);
+  bool ended = false;
+  for (int i = 0; i < 250 && !ended; ++i) {
+    ended = waitpid(pid_, nullptr, WNOHANG) == pid_;
+    if (!ended) std::this_thread::sleep_for(20ms);
   }
-  kill(pid_, SIGKILL);
-  waitpid(pid_, nullptr, 0);
+  if (!ended) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
   pid_ = -1;
+  RemoveLeftovers();
+}
+
+// The server's socket and the semaphores of clients that were killed stay in /dev/shm when a
+// server or client ends abruptly, and add up on a developer's machine over many runs. They carry
+// this server's unique name between underscores ("jack_NAME_0_0", "jack_sem.0_NAME_CLIENT").
+void JackTestServer::RemoveLeftovers() const {
+  const std::string mark = "_" + name_ + "_";
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry("/dev/shm", error), end; !error && entry != end;
+       entry.increment(error)) {
+    if (entry->path().filename().string().find(mark) != std::string::npos) {
+      std::error_code ignored;
+      std::filesystem::remove(entry->path(), ignored);
+    }
+  }
 }
 
 }  // namespace orvane::testing

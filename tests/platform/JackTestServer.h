@@ -21,6 +21,8 @@ class JackTestServer {
   void Stop();
 
  private:
+  void RemoveLeftovers() const;
+
   std::string name_;
   pid_t pid_ = -1;
   bool ready_ = false;
