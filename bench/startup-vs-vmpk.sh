@@ -114,14 +114,17 @@ start_jack() {
 }
 stop_jack() { stop "$jack_pid"; unset JACK_DEFAULT_SERVER; }
 
-# One start of PROGRAM with fresh settings: "startup_ms rss_kb pss_kb" (memory one second later,
-# summed over the program and the processes it started: this program's synthesizer runs in one).
+# One start of PROGRAM with fresh settings: "startup_ms rss_kb pss_kb union_kb" (memory one second
+# later over the program and the processes it started, as this program's synthesizer runs in one:
+# the resident sets summed, the proportional sets summed, and the distinct resident pages, which
+# needs root to see; 0 without).
 one_start() {
   local fresh
   fresh=$(mktemp -d "$work/fresh.XXXXXX")
   HOME=$fresh XDG_CONFIG_HOME=$fresh/.config ORVANE_SETTINGS_DIR=$fresh \
     "$measure" startup --settle 1000 "$@" 2>>"$work/programs.log" |
-    awk '/startup_ms/ {t = $2} /rss_kb/ {r = $2} /pss_kb/ {p = $2} END {print t, r, p}'
+    awk '/startup_ms/ {t = $2} /rss_kb/ {r = $2} /pss_kb/ {p = $2} /union_kb/ {u = $2}
+      END {print t, r, p, u + 0}'
   rm -rf "$fresh"
 }
 
@@ -136,13 +139,15 @@ compare() {
     one_start "$orvane" >>"$work/orvane.times"
     one_start vmpk >>"$work/vmpk.times"
   done
-  local ot om op vt vm vp
+  local ot om op ou vt vm vp vu
   ot=$(cut -d' ' -f1 "$work/orvane.times" | median)
   om=$(cut -d' ' -f2 "$work/orvane.times" | median)
   op=$(cut -d' ' -f3 "$work/orvane.times" | median)
+  ou=$(cut -d' ' -f4 "$work/orvane.times" | median)
   vt=$(cut -d' ' -f1 "$work/vmpk.times" | median)
   vm=$(cut -d' ' -f2 "$work/vmpk.times" | median)
   vp=$(cut -d' ' -f3 "$work/vmpk.times" | median)
+  vu=$(cut -d' ' -f4 "$work/vmpk.times" | median)
   echo "== $label ($runs starts each, alternating)"
   echo "   this program, to a painted window (ms): $(cut -d' ' -f1 "$work/orvane.times" | tr '\n' ' ')"
   echo "   VMPK,         to a painted window (ms): $(cut -d' ' -f1 "$work/vmpk.times" | tr '\n' ' ')"
@@ -157,12 +162,16 @@ compare() {
         bt, bt / vt, bm / 1024, bm / vm
       printf "; PSS %.1f MB, ratio %.2f\n", bp / 1024, bp / vp }'
   fi
-  awk -v ot="$ot" -v vt="$vt" -v om="$om" -v vm="$vm" -v op="$op" -v vp="$vp" 'BEGIN {
+  awk -v ot="$ot" -v vt="$vt" -v om="$om" -v vm="$vm" -v op="$op" -v vp="$vp" -v ou="$ou" \
+    -v vu="$vu" 'BEGIN {
     printf "   median window: %.1f ms vs VMPK %.1f ms, ratio %.2f\n", ot, vt, ot / vt
     printf "   median resident memory 1 s later: %.1f MB vs VMPK %.1f MB, ratio %.2f\n",
       om / 1024, vm / 1024, om / vm
     printf "   median proportional memory (PSS) 1 s later: %.1f MB vs VMPK %.1f MB, ratio %.2f\n",
-      op / 1024, vp / 1024, op / vp }'
+      op / 1024, vp / 1024, op / vp
+    if (ou > 0 && vu > 0)
+      printf "   median distinct resident pages 1 s later: %.1f MB vs VMPK %.1f MB, ratio %.2f\n",
+        ou / 1024, vu / 1024, ou / vu }'
 }
 
 # The latency the PulseAudio protocol reports for the synthesizer's stream of one of PROCESSES.

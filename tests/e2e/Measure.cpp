@@ -1,9 +1,10 @@
 // Measures a running program from outside, as a player meets it:
 //   orvane_measure startup [--settle MS] PROGRAM [ARGS...]
 //     time from starting the process to its window showing painted content, then its resident
-//     memory MS milliseconds later (default 1000). Works for any Qt program: the window is the
-//     viewable one whose _NET_WM_PID is the child's, and it counts as painted once most of it is
-//     no longer the black of an unpainted window (start Xvfb with -br for a black root).
+//     memory MS milliseconds later (default 1000): summed, proportional, and as distinct pages.
+//     Works for any Qt program: the window is the viewable one whose _NET_WM_PID is the child's,
+//     and it counts as painted once most of it is no longer the black of an unpainted window
+//     (start Xvfb with -br for a black root).
 //   orvane_measure latency PORT-NAME COUNT
 //     time from a key press injected into the X server (XTest) to its note-on arriving at a
 //     JACK MIDI port of this process.
@@ -20,6 +21,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -28,8 +30,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cinttypes>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -38,6 +42,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include <RtMidi.h>
@@ -109,17 +114,65 @@ bool Painted(Display* display, Window window) {
 }
 
 // `pid` and every process it has started that is still there (the synthesizer's process).
+// Threads end while they are listed: a task that is gone is passed over.
 std::vector<pid_t> ProcessTree(pid_t pid) {
   std::vector<pid_t> tree{pid};
   for (std::size_t i = 0; i < tree.size(); ++i) {
     std::error_code error;
     const std::string tasks = "/proc/" + std::to_string(tree[i]) + "/task";
-    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-      std::ifstream children(task.path() / "children");
+    for (std::filesystem::directory_iterator task(tasks, error), end; !error && task != end;
+         task.increment(error)) {
+      std::ifstream children(task->path() / "children");
       for (pid_t child = 0; children >> child;) tree.push_back(child);
     }
   }
   return tree;
+}
+
+// The physical pages that the processes have resident, each page once however many of them map
+// it: the memory the program holds as a whole. Empty when the kernel hides page frame numbers
+// (they are shown to root only).
+std::unordered_set<std::uint64_t> ResidentPages(const std::vector<pid_t>& processes) {
+  constexpr std::uint64_t kPresent = std::uint64_t{1} << 63;
+  constexpr std::uint64_t kFrameMask = (std::uint64_t{1} << 55) - 1;
+  const auto pageSize = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+  std::unordered_set<std::uint64_t> frames;
+  for (const pid_t process : processes) {
+    const std::string folder = "/proc/" + std::to_string(process);
+    std::ifstream maps(folder + "/maps");
+    // The page map is read in whole entries at their own offsets, which a buffered stream does
+    // not keep to.
+    const int pagemap = open((folder + "/pagemap").c_str(), O_RDONLY | O_CLOEXEC);
+    if (pagemap < 0) continue;
+    std::vector<std::uint64_t> entries;
+    for (std::string line; std::getline(maps, line);) {
+      std::uint64_t begin = 0;
+      std::uint64_t end = 0;
+      if (std::sscanf(line.c_str(), "%" SCNx64 "-%" SCNx64, &begin, &end) != 2) continue;
+      if (line.find("[vsyscall]") != std::string::npos) continue;  // not in the page map
+      entries.resize((end - begin) / pageSize);
+      const ssize_t got = pread(pagemap, entries.data(), entries.size() * sizeof(std::uint64_t),
+                                static_cast<off_t>(begin / pageSize * sizeof(std::uint64_t)));
+      const std::size_t read = got > 0 ? static_cast<std::size_t>(got) / sizeof(std::uint64_t) : 0;
+      for (std::size_t i = 0; i < read; ++i) {
+        if ((entries[i] & kPresent) == 0) continue;
+        const std::uint64_t frame = entries[i] & kFrameMask;
+        if (frame == 0) {  // frame numbers hidden
+          close(pagemap);
+          return {};
+        }
+        frames.insert(frame);
+      }
+    }
+    close(pagemap);
+  }
+  return frames;
+}
+
+// An X error ends Xlib's programs by default; windows of the program come and go while they are
+// searched (a window destroyed between listing and asking), which is no error of the measure.
+int IgnoreXError(Display* /*display*/, XErrorEvent* /*error*/) {
+  return 0;
 }
 
 // The sum over the process tree of one "Name:  <kB> kB" line of each process's `file`.
@@ -144,6 +197,16 @@ int Startup(Display* display, int settleMs, char** command) {
     execvp(command[0], command);
     _exit(127);
   }
+  // However the measure ends, the program it started ends with it.
+  struct StopChild {
+    pid_t pid;
+    bool ended = false;
+    ~StopChild() {
+      if (ended) return;
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+  } stop{child};
   Window window = 0;
   int result = 1;
   while (MillisecondsSince(start) < 20000) {
@@ -156,17 +219,22 @@ int Startup(Display* display, int settleMs, char** command) {
       // (the libraries both map are counted twice), and the proportional count (once).
       std::printf("rss_kb %ld\n", TreeKilobytes(child, "status", "VmRSS:"));
       std::printf("pss_kb %ld\n", TreeKilobytes(child, "smaps_rollup", "Pss:"));
+      // The pages both map counted once: comparable with the resident set of a single process.
+      if (const auto pages = ResidentPages(ProcessTree(child)); !pages.empty()) {
+        std::printf("union_kb %ld\n",
+                    static_cast<long>(pages.size() *
+                                      static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) / 1024));
+      }
       result = 0;
       break;
     }
     if (waitpid(child, nullptr, WNOHANG) == child) {
+      stop.ended = true;
       std::fprintf(stderr, "the program ended before showing a window\n");
       return 1;
     }
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
-  kill(child, SIGTERM);
-  waitpid(child, nullptr, 0);
   return result;
 }
 
@@ -403,6 +471,7 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "no X display\n");
     return 2;
   }
+  XSetErrorHandler(IgnoreXError);
   int result = 2;
   const std::string mode = argc > 1 ? argv[1] : "";
   try {
