@@ -42,20 +42,16 @@ JackServerInfo ProbeJackServer() {
   return info;
 }
 
-double ProbePulseSampleRate() {
+bool PulseServerRunning() {
   QuietAudioLibraries();
-  struct Answer {
-    double rate = 0.0;
-    bool done = false;
-  } answer;
   pa_mainloop* loop = pa_mainloop_new();
-  if (loop == nullptr) return 0.0;
+  if (loop == nullptr) return false;
+  bool running = false;
   pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Tellak Orvane probe");
   if (context != nullptr &&
       pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
-    bool asked = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (!answer.done) {
+    for (;;) {
       // Sleeps in poll until the server answers (or the second is over), not a moment longer.
       const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
           deadline - std::chrono::steady_clock::now());
@@ -64,26 +60,16 @@ double ProbePulseSampleRate() {
         break;
       }
       const pa_context_state_t state = pa_context_get_state(context);
-      if (!PA_CONTEXT_IS_GOOD(state)) break;  // no server
-      if (state == PA_CONTEXT_READY && !asked) {
-        asked = true;
-        pa_operation* operation = pa_context_get_server_info(
-            context,
-            [](pa_context*, const pa_server_info* info, void* data) {
-              auto* target = static_cast<Answer*>(data);
-              if (info != nullptr) target->rate = info->sample_spec.rate;
-              target->done = true;
-            },
-            &answer);
-        if (operation == nullptr) break;
-        pa_operation_unref(operation);
-      }
+      // Ready: the server took the connection (and with it the client's authentication), which
+      // is all the output needs to know; nothing more is asked of it.
+      running = state == PA_CONTEXT_READY;
+      if (running || !PA_CONTEXT_IS_GOOD(state)) break;
     }
     pa_context_disconnect(context);
   }
   if (context != nullptr) pa_context_unref(context);
   pa_mainloop_free(loop);
-  return answer.rate;
+  return running;
 }
 
 double ProbeAlsaSampleRate(double wanted) {

@@ -15,9 +15,9 @@ void QuietAudioLibraries();
 // period, without starting one.
 JackServerInfo ProbeJackServer();
 
-// The sample rate of the PulseAudio (or PipeWire) server's default sink, or 0 when no server
-// answers within a second. Never spawns a server.
-double ProbePulseSampleRate();
+// Whether a PulseAudio (or PipeWire) server takes a connection within a second. Never spawns a
+// server.
+bool PulseServerRunning();
 
 // The rate ALSA's "default" playback device runs at when asked for `wanted`, or 0 when it cannot
 // be opened.

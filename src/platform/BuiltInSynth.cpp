@@ -84,7 +84,7 @@ AudioTarget Probe(const std::string& driver, const std::function<JackServerInfo(
   } else if (driver == "pulseaudio") {
     // PulseAudio converts the rate where it must (PipeWire and most sound cards run at 48 kHz,
     // and PulseAudio switches an idle card to it); asked only whether it is there.
-    if (ProbePulseSampleRate() <= 0.0) return {};  // no server, and none is spawned
+    if (!PulseServerRunning()) return {};  // no server, and none is spawned
     target.latency = kPeriodFrames / target.rate;
   } else if (driver == "alsa") {
     if (const double alsaRate = ProbeAlsaSampleRate(target.rate); alsaRate > 0.0) {
