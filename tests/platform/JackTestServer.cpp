@@ -1,7 +1,9 @@
 #include "JackTestServer.h"
 
+#include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,11 +19,52 @@
 
 namespace orvane::testing {
 
-JackTestServer::JackTestServer()
-    : name_("orvane-test-" + std::to_string(getpid()) + "-" +
-            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 100000)) {
+namespace {
+
+// JACK keeps a table of eight servers in /dev/shm and frees the entry of a server that ended
+// abruptly only when a server of the same name starts again. So the tests' servers take their
+// names from a small set: whatever a killed one left behind is taken over by the next, and test
+// runs never fill the table (which makes every later JACK server, of any program, fail).
+constexpr int kServerNames = 4;
+
+bool ServerAnswers() {
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open("orvane-test-probe", JackNoStartServer, &status);
+  if (client == nullptr) return false;
+  jack_client_close(client);
+  return true;
+}
+
+// Test processes running side by side choose and start their servers one at a time.
+class StartLock {
+ public:
+  StartLock() : file_(open("/dev/shm/orvane-test-jack.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+    if (file_ >= 0) flock(file_, LOCK_EX);
+  }
+  ~StartLock() {
+    if (file_ >= 0) close(file_);  // closing lets go of the lock
+  }
+  StartLock(const StartLock&) = delete;
+  StartLock& operator=(const StartLock&) = delete;
+
+ private:
+  int file_;
+};
+
+}  // namespace
+
+JackTestServer::JackTestServer() {
   QuietSystemLibraries();
-  setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+  const StartLock lock;
+  for (int index = 0; index < kServerNames && !ready_; ++index) {
+    name_ = "orvane-test-" + std::to_string(index);
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    if (ServerAnswers()) continue;  // another test's server has this name
+    Start();
+  }
+}
+
+void JackTestServer::Start() {
   pid_ = fork();
   if (pid_ == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -43,10 +86,7 @@ JackTestServer::JackTestServer()
       pid_ = -1;  // jackd gave up
       return;
     }
-    jack_status_t status{};
-    jack_client_t* client = jack_client_open("orvane-test-probe", JackNoStartServer, &status);
-    if (client != nullptr) {
-      jack_client_close(client);
+    if (ServerAnswers()) {
       ready_ = true;
       return;
     }
@@ -61,6 +101,8 @@ JackTestServer::~JackTestServer() {
 void JackTestServer::Stop() {
   ready_ = false;
   if (pid_ <= 0) return;
+  // No other test starts a server of this name until its leftovers are gone.
+  const StartLock lock;
   kill(pid_, SIGTERM);
   using namespace std::chrono_literals;
   bool ended = false;
@@ -77,8 +119,8 @@ void JackTestServer::Stop() {
 }
 
 // The server's socket and the semaphores of clients that were killed stay in /dev/shm when a
-// server or client ends abruptly, and add up on a developer's machine over many runs. They carry
-// this server's unique name between underscores ("jack_NAME_0_0", "jack_sem.0_NAME_CLIENT").
+// server or client ends abruptly; the next server of the name would find them. They carry the
+// server's name between underscores ("jack_NAME_0_0", "jack_sem.0_NAME_CLIENT").
 void JackTestServer::RemoveLeftovers() const {
   const std::string mark = "_" + name_ + "_";
   std::error_code error;

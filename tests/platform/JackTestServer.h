@@ -6,8 +6,9 @@
 
 namespace orvane::testing {
 
-// A JACK server of the test's own: the dummy backend (no sound card) under a private name, so
-// that tests never touch a server of the user. JACK clients of this process connect to it from
+// A JACK server of the test's own: the dummy backend (no sound card) under a name kept for tests
+// ("orvane-test-N", the first one no server answers to), so that tests never touch a server of
+// the user. JACK clients of this process connect to it from
 // construction on (JACK_DEFAULT_SERVER). The server dies with the test process, also on crash.
 class JackTestServer {
  public:
@@ -21,6 +22,7 @@ class JackTestServer {
   void Stop();
 
  private:
+  void Start();
   void RemoveLeftovers() const;
 
   std::string name_;
