@@ -55,12 +55,21 @@ class StartLock {
 
 JackTestServer::JackTestServer() {
   QuietSystemLibraries();
-  const StartLock lock;
-  for (int index = 0; index < kServerNames && !ready_; ++index) {
-    name_ = "orvane-test-" + std::to_string(index);
-    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-    if (ServerAnswers()) continue;  // another test's server has this name
-    Start();
+  using namespace std::chrono_literals;
+  // With every name in use by tests running beside this one, it waits for one of them to end
+  // (which needs the lock, so the wait is outside it).
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (!ready_ && std::chrono::steady_clock::now() < deadline) {
+    {
+      const StartLock lock;
+      for (int index = 0; index < kServerNames && !ready_; ++index) {
+        name_ = "orvane-test-" + std::to_string(index);
+        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+        if (ServerAnswers()) continue;  // another test's server has this name
+        Start();
+      }
+    }
+    if (!ready_) std::this_thread::sleep_for(100ms);
   }
 }
 
