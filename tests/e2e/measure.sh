@@ -9,6 +9,7 @@ measure=$2
 list_outputs=$3
 presses=${4:-200}
 
+jack_period=64  # as a musician would set it
 source "$(dirname "$0")/e2e-env.sh"
 
 echo "start-up, process start to painted keyboard (default output):"
