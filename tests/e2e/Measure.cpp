@@ -175,10 +175,11 @@ int IgnoreXError(Display* /*display*/, XErrorEvent* /*error*/) {
   return 0;
 }
 
-// The sum over the process tree of one "Name:  <kB> kB" line of each process's `file`.
-long TreeKilobytes(pid_t pid, const std::string& file, const std::string& name) {
+// The sum over `processes` of one "Name:  <kB> kB" line of each process's `file`.
+long TreeKilobytes(const std::vector<pid_t>& processes, const std::string& file,
+                   const std::string& name) {
   long total = 0;
-  for (const pid_t process : ProcessTree(pid)) {
+  for (const pid_t process : processes) {
     std::ifstream lines("/proc/" + std::to_string(process) + "/" + file);
     for (std::string line; std::getline(lines, line);) {
       if (line.rfind(name, 0) == 0) {
@@ -217,10 +218,12 @@ int Startup(Display* display, int settleMs, char** command) {
       std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
       // Resident memory of the program with its synthesizer's process: each one's own count
       // (the libraries both map are counted twice), and the proportional count (once).
-      std::printf("rss_kb %ld\n", TreeKilobytes(child, "status", "VmRSS:"));
-      std::printf("pss_kb %ld\n", TreeKilobytes(child, "smaps_rollup", "Pss:"));
+      // The three figures are for one and the same set of processes.
+      const std::vector<pid_t> tree = ProcessTree(child);
+      std::printf("rss_kb %ld\n", TreeKilobytes(tree, "status", "VmRSS:"));
+      std::printf("pss_kb %ld\n", TreeKilobytes(tree, "smaps_rollup", "Pss:"));
       // The pages both map counted once: comparable with the resident set of a single process.
-      if (const auto pages = ResidentPages(ProcessTree(child)); !pages.empty()) {
+      if (const auto pages = ResidentPages(tree); !pages.empty()) {
         std::printf("union_kb %ld\n",
                     static_cast<long>(pages.size() *
                                       static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) / 1024));
