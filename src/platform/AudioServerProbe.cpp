@@ -4,8 +4,15 @@
 #include <jack/jack.h>
 #include <pulse/pulseaudio.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <string_view>
 
 #include "platform/SynthCore.h"
 
@@ -42,8 +49,52 @@ JackServerInfo ProbeJackServer() {
   return info;
 }
 
+std::string PulseSocketPath(const std::function<const char*(const char*)>& environment) {
+  const auto value = [&environment](const char* name) {
+    const char* text = environment(name);
+    return std::string_view(text != nullptr ? text : "");
+  };
+  if (const std::string_view server = value("PULSE_SERVER"); !server.empty()) {
+    // One local socket only; a list, a host or a TCP address is for libpulse to sort out.
+    std::string_view path = server;
+    if (path.starts_with("unix:")) path.remove_prefix(5);
+    if (!path.starts_with('/') || path.find_first_of(" \t") != std::string_view::npos) return {};
+    return std::string(path);
+  }
+  if (const std::string_view runtime = value("PULSE_RUNTIME_PATH"); runtime.starts_with('/')) {
+    return std::string(runtime) + "/native";
+  }
+  if (const std::string_view runtime = value("XDG_RUNTIME_DIR"); runtime.starts_with('/')) {
+    return std::string(runtime) + "/pulse/native";
+  }
+  return {};
+}
+
+namespace {
+
+// Whether a server listens on that socket: a bare connect, closed at once, takes some 50 us
+// where a PulseAudio handshake takes milliseconds.
+bool SocketAccepts(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.data(), path.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool accepted =
+      connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return accepted;
+}
+
+}  // namespace
+
 bool PulseServerRunning() {
   QuietAudioLibraries();
+  // The server's own socket answering is enough: the output's connection that follows goes to
+  // that server. Only when it does not (no server, or one named elsewhere) is libpulse asked,
+  // which knows every place a server may be announced.
+  if (SocketAccepts(PulseSocketPath(std::getenv))) return true;
   pa_mainloop* loop = pa_mainloop_new();
   if (loop == nullptr) return false;
   bool running = false;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "platform/SystemProbe.h"
 
 namespace orvane {
@@ -15,9 +18,14 @@ void QuietAudioLibraries();
 // period, without starting one.
 JackServerInfo ProbeJackServer();
 
-// Whether a PulseAudio (or PipeWire) server takes a connection within a second. Never spawns a
-// server.
+// Whether a PulseAudio (or PipeWire) server is there: its socket (PulseSocketPath) takes a
+// connection, or else libpulse connects within a second. Never spawns a server.
 bool PulseServerRunning();
+
+// The local socket a PulseAudio client tries first, from the environment as `environment` reads
+// it (PULSE_SERVER naming one socket, else the user's runtime directory), or "" when the
+// environment names no single local socket.
+std::string PulseSocketPath(const std::function<const char*(const char*)>& environment);
 
 // The rate ALSA's "default" playback device runs at when asked for `wanted`, or 0 when it cannot
 // be opened.
