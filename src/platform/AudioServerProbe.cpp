@@ -54,9 +54,8 @@ std::string PulseSocketPath(const std::function<const char*(const char*)>& envir
     const char* text = environment(name);
     return std::string_view(text != nullptr ? text : "");
   };
-  if (const std::string_view server = value("PULSE_SERVER"); !server.empty()) {
+  if (std::string_view path = value("PULSE_SERVER"); !path.empty()) {
     // One local socket only; a list, a host or a TCP address is for libpulse to sort out.
-    std::string_view path = server;
     if (path.starts_with("unix:")) path.remove_prefix(5);
     if (!path.starts_with('/') || path.find_first_of(" \t") != std::string_view::npos) return {};
     return std::string(path);
