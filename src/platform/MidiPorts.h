@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,31 +33,6 @@ struct MidiPortInfo {
   RtMidi::Api api = RtMidi::UNSPECIFIED;
   std::string systemName;   // as RtMidi names it; used to find the port again when opening
   std::string displayName;  // what the user sees
-};
-
-// The system's MIDI ports on every API that works here (ALSA sequencer and JACK on Linux). APIs
-// that are absent are skipped without a word on the terminal.
-class MidiPortCatalog {
- public:
-  // Lists the ports once (any thread). Throws std::exception when a working API fails while
-  // listing. `onJack` learns what the JACK server runs at as soon as that is known (the
-  // built-in synthesizer waits for it on another thread), whether the listing then works or not.
-  explicit MidiPortCatalog(std::function<void(const JackServerInfo&)> onJack = {});
-
-  const std::vector<MidiPortInfo>& Outputs() const { return outputs_; }
-  const std::vector<MidiPortInfo>& Inputs() const { return inputs_; }
-  // The JACK client that listed the ports, kept open when there are JACK ports to send to, so
-  // that opening the first JACK output needs no new client; empty once taken or without one.
-  JackClient TakeJackClient() { return std::move(jackClient_); }
-
-  // ALSA names a port "Client:Port 20:0"; the numbers change with the plug order and mean nothing
-  // to the player, and the client name often only repeats the port name. Other APIs' names stay.
-  static std::string ReadableName(RtMidi::Api api, const std::string& systemName);
-
- private:
-  std::vector<MidiPortInfo> outputs_;
-  std::vector<MidiPortInfo> inputs_;
-  JackClient jackClient_;
 };
 
 // An open MIDI output port. Sends never allocate or lock; a port that has vanished ignores them.
@@ -90,6 +66,41 @@ class MidiPortOutput {
   std::unique_ptr<RtMidiOut> out_;
   SoundingNotes sounding_;
   bool lastWriteFailed_ = false;
+};
+
+// The system's MIDI ports on every API that works here (ALSA sequencer and JACK on Linux). APIs
+// that are absent are skipped without a word on the terminal.
+class MidiPortCatalog {
+ public:
+  // Lists the ports once (any thread). Throws std::exception when a working API fails while
+  // listing. `onJack` learns what the JACK server runs at as soon as that is known (the
+  // built-in synthesizer waits for it on another thread), whether the listing then works or not.
+  explicit MidiPortCatalog(std::function<void(const JackServerInfo&)> onJack = {});
+
+  const std::vector<MidiPortInfo>& Outputs() const { return outputs_; }
+  const std::vector<MidiPortInfo>& Inputs() const { return inputs_; }
+  // The JACK client that listed the ports, kept open when there are JACK ports to send to, so
+  // that opening the first JACK output needs no new client; empty once taken or without one.
+  JackClient TakeJackClient() { return std::move(jackClient_); }
+
+  // Opens the first port, which is the default output when the built-in synthesizer cannot
+  // sound, on the listing's thread while the caller is still busy: opening a JACK port means
+  // registering, activating and connecting, several round trips to the server.
+  void OpenFirstOutputEarly();
+  // What OpenFirstOutputEarly() opened for output `device`, taken once: nullopt when nothing
+  // was opened early for it, an empty pointer when the early opening failed. Whatever was opened
+  // early for another device is closed.
+  std::optional<std::unique_ptr<MidiPortOutput>> TakeEarlyOutput(int device);
+
+  // ALSA names a port "Client:Port 20:0"; the numbers change with the plug order and mean nothing
+  // to the player, and the client name often only repeats the port name. Other APIs' names stay.
+  static std::string ReadableName(RtMidi::Api api, const std::string& systemName);
+
+ private:
+  std::vector<MidiPortInfo> outputs_;
+  std::vector<MidiPortInfo> inputs_;
+  JackClient jackClient_;
+  std::optional<std::unique_ptr<MidiPortOutput>> earlyFirstOutput_;
 };
 
 // An open MIDI input port. Its callback, on RtMidi's thread (JACK's real-time thread under

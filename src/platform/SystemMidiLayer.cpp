@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <future>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -28,17 +30,30 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   if (options.builtInSynth && !NoAudioOutputWanted()) {
     synth = StartSynthProcess(SynthProcessCandidates(), options.dynamicSampleLoading);
   }
+  // True when the first port is the default output, because the synthesizer cannot sound.
+  std::promise<bool> portIsDefault;
+  std::shared_future<bool> firstPortIsDefault = portIsDefault.get_future().share();
   if (synth != nullptr) {
     startup.synth =
-        std::async(std::launch::async, [synth]() mutable { return AwaitSynth(std::move(synth)); });
+        std::async(std::launch::async, [synth, portIsDefault = std::move(portIsDefault)]() mutable {
+          try {
+            std::unique_ptr<SynthOutput> output = AwaitSynth(std::move(synth));
+            portIsDefault.set_value(output == nullptr);
+            return output;
+          } catch (...) {
+            portIsDefault.set_value(false);  // the caller learns of the failure and opens nothing
+            throw;
+          }
+        });
   } else {
     std::promise<std::unique_ptr<SynthOutput>> none;  // no thread just to say so
     none.set_value(nullptr);
     startup.synth = none.get_future();
+    portIsDefault.set_value(true);
   }
   // The port listing opens a JACK client anyway; the synthesizer's process is told about the
   // server from there instead of opening one more (each takes tens of milliseconds and memory).
-  startup.ports = std::async(std::launch::async, [synth]() mutable {
+  startup.ports = std::async(std::launch::async, [synth, firstPortIsDefault]() mutable {
     // Told once; the listing then lets go of the connection.
     const auto tell = [&synth](const JackServerInfo& info) {
       if (synth == nullptr) return;
@@ -48,6 +63,10 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
     try {
       MidiPortCatalog catalog(tell);
       tell(JackServerInfo{});  // a listing that never reached JACK: no server
+      // Every start opens the default output first; when that is the first port, it opens here
+      // while the caller is still starting Qt. The synthesizer's answer comes first, so nothing
+      // is opened that the start would not open anyway.
+      if (firstPortIsDefault.get()) catalog.OpenFirstOutputEarly();
       return catalog;
     } catch (...) {
       tell(JackServerInfo{});  // the process must not wait for a listing that failed
@@ -128,9 +147,13 @@ bool SystemMidiLayer::OpenOutput(int device) {
     portOut_ = std::move(closedPort_);
   } else {
     closedPort_.reset();
-    const MidiPortInfo& port = Catalog().Outputs()[device];
-    portOut_ = MidiPortOutput::Open(
-        port, port.api == RtMidi::UNIX_JACK ? Catalog().TakeJackClient() : JackClient{});
+    if (std::optional<std::unique_ptr<MidiPortOutput>> early = Catalog().TakeEarlyOutput(device)) {
+      portOut_ = std::move(*early);
+    } else {
+      const MidiPortInfo& port = Catalog().Outputs()[device];
+      portOut_ = MidiPortOutput::Open(
+          port, port.api == RtMidi::UNIX_JACK ? Catalog().TakeJackClient() : JackClient{});
+    }
   }
   if (!portOut_) return false;
   portDevice_ = device;

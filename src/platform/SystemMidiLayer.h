@@ -34,7 +34,8 @@ struct SystemMidiStartup {
 //
 // Everything slow happens beside the caller's thread (SystemMidiStartup); the layer waits for a
 // part only when it is first asked something that needs it. Those threads touch nothing but
-// the MIDI and audio libraries and hand over their results through futures.
+// the MIDI and audio libraries and hand over their results through futures. When the default
+// output is the first port, the listing's thread opens it too, as the first open asks for it.
 //
 // MIDI input arrives on the MIDI system's thread and goes into a lock-free queue; the waker given
 // at creation is then called (on that thread) and must make the user-interface thread call

@@ -41,6 +41,15 @@ JackReceiver::~JackReceiver() {
   jack_client_close(client_);
 }
 
+std::vector<std::string> JackReceiver::Connections() {
+  std::vector<std::string> names;
+  const char** connected = jack_port_get_connections(port_);
+  for (int i = 0; connected != nullptr && connected[i] != nullptr; ++i)
+    names.emplace_back(connected[i]);
+  if (connected != nullptr) jack_free(connected);
+  return names;
+}
+
 int JackReceiver::Process(std::uint32_t frames, void* self) {
   auto* receiver = static_cast<JackReceiver*>(self);
   void* buffer = jack_port_get_buffer(receiver->port_, frames);

@@ -35,6 +35,8 @@ class JackReceiver {
   // How many cycles the server has missed so far (xruns); a missed cycle can lose the MIDI
   // events that were under way in it, whatever the clients do.
   int Xruns() const { return xruns_.load(); }
+  // The full names of the ports connected to "<client>:in" now.
+  std::vector<std::string> Connections();
 
  private:
   static int Process(std::uint32_t frames, void* self);

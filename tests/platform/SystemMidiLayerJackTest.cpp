@@ -89,6 +89,39 @@ TEST_F(SystemMidiLayerOnJack, ListsOtherClientsPortsButNotItsOwn) {
   EXPECT_EQ(other.OutputDeviceName(kDefaultOutput), "Default (" + OutputNames(other)[0] + ")");
 }
 
+// Without the built-in synthesizer the first port is the default output, and every start opens
+// that first: it is already connected once the layer has listed the ports, and the first open
+// takes it as it stands. Opening another device first leaves no trace of it.
+TEST_F(SystemMidiLayerOnJack, DefaultPortIsConnectedOnceListedAndAnotherChoiceUndoesThat) {
+  const std::vector<std::string> expected = {std::string(kJackMidiClientName) + ":MIDI out"};
+  ASSERT_EQ(ReceiverOutput(), 0);
+  EXPECT_EQ(receiver_->Connections(), expected);
+  ASSERT_TRUE(midi_->OpenOutput(kDefaultOutput));
+  EXPECT_EQ(receiver_->Connections(), expected);
+  const std::vector<ShortMessage> sent = {PackShortMessage(0xC0, 0, 0),
+                                          PackShortMessage(0xB0, 7, 100),
+                                          PackShortMessage(0x90, 60, 127)};
+  for (ShortMessage message : sent) midi_->SendShortMessage(message);
+  EXPECT_EQ(receiver_->WaitFor(sent.size()), AsBytes(sent));
+  midi_.reset();
+  EXPECT_TRUE(receiver_->Connections().empty());
+
+  // A second receiver listed after the first; the layer's first open chooses it.
+  testing::JackReceiver second("orvane-second");
+  SystemMidiLayer layer([] {}, {.builtInSynth = false});
+  const int secondOutput = testing::FindByName(OutputNames(layer), "orvane-second:in");
+  ASSERT_GT(secondOutput, 0);
+  EXPECT_EQ(receiver_->Connections(), expected);
+  ASSERT_TRUE(layer.OpenOutput(secondOutput));
+  EXPECT_TRUE(receiver_->Connections().empty());
+  EXPECT_EQ(second.Connections(), expected);
+  // The first port opens again later with a client of its own.
+  ASSERT_TRUE(layer.OpenOutput(0));
+  EXPECT_EQ(receiver_->Connections(), expected);
+  layer.SendShortMessage(PackShortMessage(0x90, 62, 100));
+  EXPECT_EQ(receiver_->WaitFor(sent.size() + 1).back(), BytesOf(PackShortMessage(0x90, 62, 100)));
+}
+
 // Without the built-in synthesizer no number past the ports, and no negative number other than
 // the default output, is a device: opening one fails and the layer stays closed.
 TEST_F(SystemMidiLayerOnJack, NumbersThatNameNoDeviceOpenNothing) {
