@@ -30,6 +30,9 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   if (options.builtInSynth && !NoAudioOutputWanted()) {
     synth = StartSynthProcess(SynthProcessCandidates(), options.dynamicSampleLoading);
   }
+  // The synthesizer's process, started already, keeps the limit it was given: FluidSynth locks
+  // the samples it reads where it may, so that no note waits for the disk.
+  LimitMemoryLocking();
   // True when the first port is the default output, because the synthesizer cannot sound.
   std::promise<bool> portIsDefault;
   std::shared_future<bool> firstPortIsDefault = portIsDefault.get_future().share();

@@ -2,6 +2,9 @@
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +12,17 @@
 
 namespace orvane {
 namespace {
+
+constexpr rlim_t kLockLimitBytes = 8u << 20;
+
+// Clears one capability from the calling thread's effective set; threads it starts inherit that.
+void DropEffectiveCapability(unsigned capability) {
+  __user_cap_header_struct header{.version = _LINUX_CAPABILITY_VERSION_3, .pid = 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  if (syscall(SYS_capget, &header, data) != 0) return;
+  data[capability / 32].effective &= ~(1u << (capability % 32));
+  syscall(SYS_capset, &header, data);
+}
 
 void IgnoreJackMessage(const char* /*message*/) {}
 
@@ -29,6 +43,16 @@ void QuietSystemLibraries() {
     jack_set_info_function(IgnoreJackMessage);
     snd_lib_error_set_handler(IgnoreAlsaMessage);
   });
+}
+
+void LimitMemoryLocking() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_MEMLOCK, &limit) == 0 && limit.rlim_cur > kLockLimitBytes) {
+    limit.rlim_cur = kLockLimitBytes;
+    setrlimit(RLIMIT_MEMLOCK, &limit);
+  }
+  // CAP_IPC_LOCK (root has it) lets a thread lock memory past any limit.
+  DropEffectiveCapability(CAP_IPC_LOCK);
 }
 
 bool AlsaSequencerAvailable() {

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <jack/jack.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +14,7 @@
 #include "JackMidiPeers.h"
 #include "JackTestServer.h"
 #include "platform/SystemMidiLayer.h"
+#include "platform/SystemProbe.h"
 
 namespace orvane {
 namespace {
@@ -233,6 +240,50 @@ TEST_F(SystemMidiLayerOnJack, ServerThatVanishesLeavesSendsResetsAndClosesHarmle
   while (midi_->DeliverInput()) {
   }
   EXPECT_TRUE(sink.received.empty());
+}
+
+// The memory this process has locked, from /proc (VmLck), in kB.
+long LockedKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  long value = -1;
+  while (status >> key) {
+    if (key == "VmLck:") {
+      status >> value;
+      return value;
+    }
+  }
+  return value;
+}
+
+// Run in a child process, as the cap stays with the process that sets it, and before this
+// process has any JACK client (a forked child would share its mapping of the server's memory,
+// unlocked). Exits with 0 when a JACK output opened and took a message with less than 1 MB
+// locked, 1 when more was locked, 2 when the output failed.
+[[noreturn]] void OpenJackOutputAndExit(bool capped) {
+  if (capped) LimitMemoryLocking();
+  auto output = JackMidiOutput::Open("orvane-locking", "");
+  const std::uint8_t note[3] = {0x90, 60, 100};
+  if (output == nullptr || !output->Send(note, 3)) std::exit(2);
+  const long locked = LockedKilobytes();
+  output.reset();
+  std::exit(locked >= 0 && locked < 1024 ? 0 : 1);
+}
+
+// A JACK client of a process that may lock memory (root, or an unlimited limit) locks the
+// server's port buffers, about 100 MB; under the cap only its control blocks.
+TEST(MemoryLocking, JackClientLocksOnlyItsControlBlocksUnderTheCap) {
+  testing::JackTestServer server;
+  ASSERT_TRUE(server.Running()) << "jackd (dummy backend) did not start";
+  EXPECT_EXIT(OpenJackOutputAndExit(true), ::testing::ExitedWithCode(0), "");
+  rlimit limit{};
+  getrlimit(RLIMIT_MEMLOCK, &limit);
+  if (geteuid() == 0 || limit.rlim_cur == RLIM_INFINITY) {
+    EXPECT_EXIT(OpenJackOutputAndExit(false), ::testing::ExitedWithCode(1), "");
+  }
+  LimitMemoryLocking();
+  getrlimit(RLIMIT_MEMLOCK, &limit);
+  EXPECT_LE(limit.rlim_cur, rlim_t{8u << 20});
 }
 
 }  // namespace
