@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QIcon>
 
 #include "app/CommandLine.h"
@@ -67,6 +68,9 @@ int main(int argc, char* argv[]) {
   QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
   QApplication application(argc, argv);
   fontConfig.Join();
+  // The first paint would build Qt's font database and the application font's engine; built
+  // now, they are ready while the MIDI threads may still be at work.
+  QFontMetrics(QApplication::font()).height();
   QApplication::setApplicationName(orvane::ToQString(orvane::texts::kProductName));
   QApplication::setDesktopFileName("net.orvane_music.TellakOrvane");
   QApplication::setWindowIcon(QIcon(":/orvane/orvane.png"));
