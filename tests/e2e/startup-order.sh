@@ -97,7 +97,14 @@ expect_file "$work/first.txt" "$(startup_messages; reset_messages; stored_messag
   "default output that is also the stored one"
 [[ ! -s "$work/stored.txt" ]] || fail "the second port was used"
 
-# 4. The program without its synthesizer module (a broken installation): the synthesizer cannot
+# 4. The synthesizer's process starts but cannot sound (an audio driver its FluidSynth does not
+# have): only its answer makes the first port the default output, which then sees all, as in 1.
+export ORVANE_AUDIO_DRIVER=no-such-driver
+start_and_press stored
+expect_file "$work/first.txt" "$(startup_messages; reset_messages)" "default output after the answer"
+expect_file "$work/stored.txt" "$(stored_messages)" "stored output after the answer"
+
+# 5. The program without its synthesizer module (a broken installation): the synthesizer cannot
 # sound although JACK could play it, so the first port is the default output, as in 1.
 unset ORVANE_AUDIO_DRIVER
 mkdir -p "$work/bare"
