@@ -53,8 +53,9 @@ class SystemMidiLayer final : public MidiLayer {
   SystemMidiLayer(SystemMidiStartup startup, InputWaker wake);
   ~SystemMidiLayer() override;
 
-  // Waits until the ports are listed. Throws std::exception when the MIDI system failed while
-  // listing them; after a normal return no call of the layer throws for that reason.
+  // Waits until the ports are listed and the synthesizer has answered (when it cannot sound,
+  // the first port has then been opened too). Throws std::exception when the MIDI system failed
+  // while listing them; after a normal return no call of the layer throws for that reason.
   void WaitForPorts() { Catalog(); }
 
   int OutputDeviceCount() override;
