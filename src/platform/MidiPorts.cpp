@@ -3,7 +3,6 @@
 #include <jack/jack.h>
 
 #include <string>
-#include <utility>
 
 #include "midi/MidiBytes.h"
 #include "platform/SystemProbe.h"
@@ -141,12 +140,6 @@ void MidiPortCatalog::OpenFirstOutputEarly() {
   const MidiPortInfo& port = outputs_.front();
   earlyFirstOutput_ =
       MidiPortOutput::Open(port, port.api == RtMidi::UNIX_JACK ? TakeJackClient() : JackClient{});
-}
-
-std::optional<std::unique_ptr<MidiPortOutput>> MidiPortCatalog::TakeEarlyOutput(int device) {
-  std::optional<std::unique_ptr<MidiPortOutput>> early = std::exchange(earlyFirstOutput_, {});
-  if (device != 0) return std::nullopt;  // closes it: another device is wanted
-  return early;
 }
 
 // --- output ---

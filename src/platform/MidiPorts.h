@@ -5,7 +5,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,10 +86,8 @@ class MidiPortCatalog {
   // sound, on the listing's thread while the caller is still busy: opening a JACK port means
   // registering, activating and connecting, several round trips to the server.
   void OpenFirstOutputEarly();
-  // What OpenFirstOutputEarly() opened for output `device`, taken once: nullopt when nothing
-  // was opened early for it, an empty pointer when the early opening failed. Whatever was opened
-  // early for another device is closed.
-  std::optional<std::unique_ptr<MidiPortOutput>> TakeEarlyOutput(int device);
+  // What OpenFirstOutputEarly() opened, taken once; empty when it opened nothing.
+  std::unique_ptr<MidiPortOutput> TakeEarlyFirstOutput() { return std::move(earlyFirstOutput_); }
 
   // ALSA names a port "Client:Port 20:0"; the numbers change with the plug order and mean nothing
   // to the player, and the client name often only repeats the port name. Other APIs' names stay.
@@ -100,7 +97,7 @@ class MidiPortCatalog {
   std::vector<MidiPortInfo> outputs_;
   std::vector<MidiPortInfo> inputs_;
   JackClient jackClient_;
-  std::optional<std::unique_ptr<MidiPortOutput>> earlyFirstOutput_;
+  std::unique_ptr<MidiPortOutput> earlyFirstOutput_;
 };
 
 // An open MIDI input port. Its callback, on RtMidi's thread (JACK's real-time thread under

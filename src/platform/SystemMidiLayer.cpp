@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
-#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -105,6 +104,11 @@ MidiPortCatalog& SystemMidiLayer::Catalog() {
   if (!catalog_ && portsListing_.valid()) {
     try {
       catalog_.emplace(portsListing_.get());
+      // The first port, opened while the caller started, waits as a port just closed does.
+      if (std::unique_ptr<MidiPortOutput> early = catalog_->TakeEarlyFirstOutput()) {
+        closedPort_ = std::move(early);
+        closedPortDevice_ = 0;
+      }
     } catch (...) {
       listingFailure_ = std::current_exception();
     }
@@ -136,10 +140,11 @@ std::string SystemMidiLayer::OutputDeviceName(int device) {
 
 bool SystemMidiLayer::OpenOutput(int device) {
   CloseOutput();
+  Catalog();  // takes over the port the listing opened, before it is kept or closed below
   if (device == kDefaultOutput) device = SynthNow() ? SystemPortCount() : 0;
   // The port just closed opens again as it stands (start-up closes and reopens the default
-  // output when it is also the stored one): no new client, and its queue keeps its order.
-  // Any other choice closes it for good.
+  // output when it is also the stored one, and the listing may have opened the first port):
+  // no new client, and its queue keeps its order. Any other choice closes it for good.
   if (closedPortDevice_ != device) closedPort_.reset();
   if (IsSynth(device)) {
     target_ = Target::Synth;
@@ -150,13 +155,9 @@ bool SystemMidiLayer::OpenOutput(int device) {
     portOut_ = std::move(closedPort_);
   } else {
     closedPort_.reset();
-    if (std::optional<std::unique_ptr<MidiPortOutput>> early = Catalog().TakeEarlyOutput(device)) {
-      portOut_ = std::move(*early);
-    } else {
-      const MidiPortInfo& port = Catalog().Outputs()[device];
-      portOut_ = MidiPortOutput::Open(
-          port, port.api == RtMidi::UNIX_JACK ? Catalog().TakeJackClient() : JackClient{});
-    }
+    const MidiPortInfo& port = Catalog().Outputs()[device];
+    portOut_ = MidiPortOutput::Open(
+        port, port.api == RtMidi::UNIX_JACK ? Catalog().TakeJackClient() : JackClient{});
   }
   if (!portOut_) return false;
   portDevice_ = device;

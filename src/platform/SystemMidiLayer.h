@@ -99,7 +99,8 @@ class SystemMidiLayer final : public MidiLayer {
   Target target_ = Target::None;
   std::unique_ptr<MidiPortOutput> portOut_;
   int portDevice_ = -1;
-  // The port output closed last, kept until another device opens (see OpenOutput).
+  // The port output closed last, or the first port as the listing opened it, kept until
+  // another device opens (see OpenOutput).
   std::unique_ptr<MidiPortOutput> closedPort_;
   int closedPortDevice_ = -1;
   MidiInputQueue queue_;

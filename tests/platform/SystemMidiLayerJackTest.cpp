@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <jack/jack.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
