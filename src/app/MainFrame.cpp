@@ -40,7 +40,9 @@ void CMainFrame::Create(const std::vector<std::string>& arguments) {
   QMenu* keyboardSettings = BuildMainMenu(*menuBar(), dispatch);
   BuildAccelerators(*this, dispatch);
   setWindowTitle(ToQString(texts::kAppTitle));
-  setWindowIcon(QIcon(":/orvane/orvane.png"));
+  // The application's icon, decoded once at start-up, when the program has set it.
+  const QIcon applicationIcon = QApplication::windowIcon();
+  setWindowIcon(applicationIcon.isNull() ? QIcon(":/orvane/orvane.png") : applicationIcon);
   view_.OnCreate(arguments, keyboardSettings);
   Place();
 }
