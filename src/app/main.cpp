@@ -1,34 +1,21 @@
-#include <fontconfig/fontconfig.h>
+#include <dlfcn.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <memory>
-#include <optional>
 #include <string>
-#include <thread>
-#include <vector>
-
-#include <QApplication>
-#include <QFontMetrics>
-#include <QIcon>
+#include <utility>
 
 #include "app/CommandLine.h"
-#include "app/OrvaneApp.h"
-#include "app/SessionEnd.h"
-#include "config/IniFile.h"
-#include "midi/DeviceMessages.h"
-#include "platform/DesktopServices.h"
-#include "platform/QtMidiInputBridge.h"
-#include "platform/QtText.h"
-#include "platform/QtUserMessages.h"
+#include "app/UserInterface.h"
+#include "platform/ProgramFiles.h"
 #include "platform/SystemMidiLayer.h"
-#include "resources/Texts.h"
 
 namespace {
 
 // Qt's X11 start takes DESKTOP_STARTUP_ID out of the environment while the MIDI threads may read
 // the environment. Removing a variable shifts those behind it, which a concurrent reader can
-// miss; moving it to the end beforehand leaves nothing behind it to shift.
+// miss; moving it to the end before any thread starts leaves nothing behind it to shift.
 void MoveStartupIdToTheEnd() {
   const char* id = std::getenv("DESKTOP_STARTUP_ID");
   if (id == nullptr) return;
@@ -37,80 +24,44 @@ void MoveStartupIdToTheEnd() {
   setenv("DESKTOP_STARTUP_ID", value.c_str(), 1);
 }
 
-// Fontconfig reads its whole configuration (some 80 XML files) the first time a font is needed,
-// which is when the window first shows. Read beside the start of Qt, it is ready by then; Qt's
-// own call then finds it loaded. Fontconfig is thread-safe, and this thread touches nothing else.
-class FontConfigWarmUp {
- public:
-  FontConfigWarmUp() : thread_([] { FcInit(); }) {}
-  ~FontConfigWarmUp() { Join(); }
-  FontConfigWarmUp(const FontConfigWarmUp&) = delete;
-  FontConfigWarmUp& operator=(const FontConfigWarmUp&) = delete;
-  void Join() {
-    if (thread_.joinable()) thread_.join();
+// The interface's entry point from the first candidate that loads, or nullptr after saying on
+// standard error why none did: why a module that is there failed, else where it was looked for
+// last. Symbols bind as they are first called; binding all of Qt's at once costs milliseconds.
+decltype(&OrvaneRunUserInterface) LoadUserInterface() {
+  std::string failure = "the program's own folder is not known";
+  bool failureOfAFile = false;
+  for (const std::string& candidate :
+       orvane::ProgramFileCandidates(orvane::kUserInterfaceFileName)) {
+    void* module = dlopen(candidate.c_str(), RTLD_LAZY | RTLD_LOCAL);
+    if (module == nullptr) {
+      const char* error = dlerror();
+      const bool isThere = access(candidate.c_str(), F_OK) == 0;
+      if (isThere || !failureOfAFile) {
+        failure = error != nullptr ? error : candidate;
+        failureOfAFile = isThere;
+      }
+      continue;
+    }
+    if (void* entry = dlsym(module, orvane::kUserInterfaceEntryName)) {
+      return reinterpret_cast<decltype(&OrvaneRunUserInterface)>(entry);
+    }
+    failure = candidate + " has no " + orvane::kUserInterfaceEntryName;
+    failureOfAFile = true;
+    dlclose(module);
   }
-
- private:
-  std::thread thread_;
-};
+  std::fprintf(stderr, "orvane: cannot load the user interface (%s)\n", failure.c_str());
+  return nullptr;
+}
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
   if (const auto status = orvane::AnswerTextRequestOnly(argc, argv)) return *status;
-  // The audio output, the SoundFont and the port listing take about as long as the window:
-  // started first, they are under way on threads of their own while the window is built.
-  orvane::SystemMidiStartup midiStartup = orvane::StartSystemMidi();
   MoveStartupIdToTheEnd();
-  FontConfigWarmUp fontConfig;
-  // The menu bar stays in the window on every desktop. Asking for a global menu bar instead
-  // connects to the session bus (or tries to start one) while the window is built.
-  QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
-  QApplication application(argc, argv);
-  fontConfig.Join();
-  // The first paint would build Qt's font database and the application font's engine; built
-  // now, they are ready while the MIDI threads may still be at work.
-  QFontMetrics(QApplication::font()).height();
-  QApplication::setApplicationName(orvane::ToQString(orvane::texts::kProductName));
-  QApplication::setDesktopFileName("net.orvane_music.TellakOrvane");
-  QApplication::setWindowIcon(QIcon(":/orvane/orvane.png"));
-
-  std::vector<std::string> arguments;
-  for (const QString& argument : QApplication::arguments()) {
-    arguments.push_back(argument.toStdString());
-  }
-
-  // ORVANE_SETTINGS_DIR names the directory of the settings and voice files (tests, several
-  // set-ups side by side); otherwise they live beside the executable or in the user's config.
-  orvane::CIniFile::SetExecutableDirectory(QApplication::applicationDirPath().toStdString());
-  std::optional<orvane::CIniFile> chosenIni;
-  if (const char* directory = std::getenv("ORVANE_SETTINGS_DIR"); directory && *directory) {
-    chosenIni.emplace(std::string(directory));
-  }
-  orvane::CIniFile& iniFile = chosenIni ? *chosenIni : orvane::CIniFile::Instance();
-
-  orvane::QtUserMessages messages;
-  orvane::QtDesktopServices desktop;
-  // The bridge brings MIDI input to this thread; it outlives the layer that wakes it.
-  orvane::QtMidiInputBridge bridge;
-  std::unique_ptr<orvane::SystemMidiLayer> midi;
-  {
-    // A stop signal while the box below is shown ends the program as OK on it does; from the
-    // application object on, the application handles stop signals itself.
-    const orvane::SessionEnd stopBeforeTheApp([&messages] { messages.EndProcess(1); });
-    try {
-      midi = bridge.CreateMidiLayer(std::move(midiStartup));
-      midi->WaitForPorts();
-    } catch (const std::exception&) {
-      // The MIDI system itself failed while listing its ports: nothing can sound.
-      namespace text = orvane::device_messages;
-      messages.ShowMessage(text::kDevicesFailed, text::kErrorCaption, orvane::MessageIcon::Warning);
-      return 1;
-    }
-  }
-  orvane::COrvaneApp app(orvane::AppServices{*midi, messages, desktop, iniFile},
-                         std::move(arguments));
-  app.CloseOnSessionEnd();
-  app.InitInstance();
-  return QApplication::exec();
+  // The audio output, the SoundFont and the port listing take about as long as the window:
+  // started first, before even Qt's libraries load, they are under way while the window is built.
+  orvane::SystemMidiStartup midiStartup = orvane::StartSystemMidi();
+  const auto runUserInterface = LoadUserInterface();
+  if (runUserInterface == nullptr) return EXIT_FAILURE;
+  return runUserInterface(argc, argv, &midiStartup);
 }

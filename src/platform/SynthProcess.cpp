@@ -14,11 +14,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 #include <thread>
 
+#include "platform/ProgramFiles.h"
 #include "platform/SynthProtocol.h"
 
 extern char** environ;
@@ -127,14 +126,7 @@ class SynthProcessOutput final : public SynthOutput {
 }  // namespace
 
 std::vector<std::string> SynthProcessCandidates() {
-  std::error_code error;
-  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  const std::filesystem::path folder = executable.parent_path();
-  return {(folder / kSynthProcessFileName).string(),
-          (folder / ORVANE_SYNTH_PROCESS_FROM_BINDIR / kSynthProcessFileName)
-              .lexically_normal()
-              .string()};
+  return ProgramFileCandidates(kSynthProcessFileName);
 }
 
 std::shared_ptr<SynthLink> StartSynthProcess(const std::vector<std::string>& candidates,

@@ -18,8 +18,7 @@ namespace orvane {
 // the JACK server; the last holder's release closes it, and the process then ends.
 class SynthLink;
 
-// Where the synthesizer process may be, in order: beside the executable (the build tree), then
-// where an installation puts it relative to the executable's folder.
+// Where the synthesizer process may be (see ProgramFileCandidates).
 std::vector<std::string> SynthProcessCandidates();
 
 // Starts the first of `candidates` that runs. nullptr when none does (the synthesizer then cannot
