@@ -44,7 +44,6 @@ CChildView::CChildView(const AppServices& services, QWidget* parent)
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);  // the paint fills everything it is asked for
   setAttribute(Qt::WA_KeyCompression, false);
-  setCursor(Qt::ArrowCursor);
   x11State_ = QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
@@ -257,6 +256,16 @@ void CChildView::paintEvent(QPaintEvent* event) {
     fullPaintPending_ = false;
     input_.FullPaintFinished();
   }
+  if (!painted_) {
+    // The arrow comes once the window shows: loading the cursor theme and building the cursor
+    // took milliseconds of the first paint's wait.
+    painted_ = true;
+    QMetaObject::invokeMethod(this, &CChildView::ShowArrowUnlessSet, Qt::QueuedConnection);
+  }
+}
+
+void CChildView::ShowArrowUnlessSet() {
+  if (!testAttribute(Qt::WA_SetCursor)) setCursor(Qt::ArrowCursor);  // a hover may have set one
 }
 
 }  // namespace orvane

@@ -86,6 +86,7 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   std::optional<int> KeyAt(QPoint point) const;
   void PressAt(QPoint point);
   void HoverAt(QPoint point);
+  void ShowArrowUnlessSet();
   MappedKey KeyOf(const QKeyEvent& event) const;
   void TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed);
   void TakeRelease(const QKeyEvent& event);
@@ -103,6 +104,7 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   ButtonLooks buttonLooks_{};
   QRegion keyLevelArea_;           // what the running key-level repaint asked for
   bool fullPaintPending_ = false;  // a layout switch or colour change awaits its paint
+  bool painted_ = false;
   QMenu* keyboardSettingsMenu_ = nullptr;
   ModifierState modifiers_;
   bool x11State_ = false;

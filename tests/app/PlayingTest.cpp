@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QLineEdit>
+#include <QtTest/QTest>
 
 #include "AppFixture.h"
 
@@ -134,6 +135,12 @@ TEST_F(WindowPlaying, SpaceBarHoldsMouseNotesUntilTheNextPlainClick) {
   EXPECT_EQ(view().cursor().shape(), Qt::PointingHandCursor);
   Mouse(QEvent::MouseButtonPress, Qt::RightButton, QPoint(3, 3));
   EXPECT_EQ(NotesAndResets().back(), kReset);
+}
+
+TEST_F(WindowPlaying, ArrowComesOnceTheWindowIsPainted) {
+  Start();
+  EXPECT_TRUE(QTest::qWaitFor([this] { return view().testAttribute(Qt::WA_SetCursor); }));
+  EXPECT_EQ(view().cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(WindowPlaying, DoubleClickRightAfterALayoutSwitchPlaysNothingButAPressDoes) {
