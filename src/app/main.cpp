@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <utility>
 
 #include "app/CommandLine.h"
 #include "app/UserInterface.h"
