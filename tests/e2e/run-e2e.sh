@@ -89,6 +89,7 @@ step=7
 start_orvane
 xdotool key F4
 dialog=$(window_named "Voice Settings") || fail "no voice dialog"
+wait_focus "$dialog" || fail "the voice dialog did not take the keys"
 xdotool key Tab Tab Tab ctrl+a 1 2 8 Return  # channel 1's volume
 box=$(window_named Orvane) || fail "no validation box"
 wait_focus "$box" || fail "the validation box did not take the keys"
