@@ -1,5 +1,4 @@
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,31 +23,26 @@ void MoveStartupIdToTheEnd() {
 }
 
 // The interface's entry point from the first candidate that loads, or nullptr after saying on
-// standard error why none did: why a module that is there failed, else where it was looked for
-// last. Symbols bind as they are first called; binding all of Qt's at once costs milliseconds.
+// standard error why each failed. Symbols bind as they are first called; binding all of Qt's at
+// once costs milliseconds.
 decltype(&OrvaneRunUserInterface) LoadUserInterface() {
-  std::string failure = "the program's own folder is not known";
-  bool failureOfAFile = false;
+  std::string failures;
   for (const std::string& candidate :
        orvane::ProgramFileCandidates(orvane::kUserInterfaceFileName)) {
-    void* module = dlopen(candidate.c_str(), RTLD_LAZY | RTLD_LOCAL);
-    if (module == nullptr) {
-      const char* error = dlerror();
-      const bool isThere = access(candidate.c_str(), F_OK) == 0;
-      if (isThere || !failureOfAFile) {
-        failure = error != nullptr ? error : candidate;
-        failureOfAFile = isThere;
+    std::string failure;
+    if (void* module = dlopen(candidate.c_str(), RTLD_LAZY | RTLD_LOCAL)) {
+      if (void* entry = dlsym(module, orvane::kUserInterfaceEntryName)) {
+        return reinterpret_cast<decltype(&OrvaneRunUserInterface)>(entry);
       }
-      continue;
+      failure = candidate + " has no " + orvane::kUserInterfaceEntryName;
+      dlclose(module);
+    } else {
+      failure = dlerror();
     }
-    if (void* entry = dlsym(module, orvane::kUserInterfaceEntryName)) {
-      return reinterpret_cast<decltype(&OrvaneRunUserInterface)>(entry);
-    }
-    failure = candidate + " has no " + orvane::kUserInterfaceEntryName;
-    failureOfAFile = true;
-    dlclose(module);
+    failures += (failures.empty() ? "" : "; ") + failure;
   }
-  std::fprintf(stderr, "orvane: cannot load the user interface (%s)\n", failure.c_str());
+  if (failures.empty()) failures = "the program's own folder is not known";
+  std::fprintf(stderr, "orvane: cannot load the user interface (%s)\n", failures.c_str());
   return nullptr;
 }
 
