@@ -8,7 +8,7 @@ CMAKE_GEN  := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Seconds each fuzz target runs in the test command.
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps build run test check-paths test-release test-package test-sanitize test-fuzz \
+.PHONY: all deps build run test check-paths check-layers test-release test-package test-sanitize test-fuzz \
         format-check format package install clean
 
 all: build
@@ -21,13 +21,18 @@ build: deps
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/src/app/orvane
+	$(BUILD)/bin/orvane
 
-test: check-paths deps format-check test-release test-package test-sanitize test-fuzz
+test: check-paths check-layers deps format-check test-release test-package test-sanitize test-fuzz
 
 # Build files that name one machine's paths would pass here and fail on every other machine.
 check-paths:
 	@scripts/check-local-paths
+
+# Includes point down only: core, then the synthesizer's process and the MIDI layer, then the
+# user interface, then the program (docs/architecture.md).
+check-layers:
+	@scripts/check-layers
 
 test-release: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) >/dev/null

@@ -5,9 +5,9 @@
 #include "AllocationCounter.h"
 #include "NullMidiLayer.h"
 #include "TempDir.h"
-#include "config/IniFile.h"
-#include "keyboard/KeyLayout.h"
-#include "midi/ToneGen.h"
+#include "core/config/IniFile.h"
+#include "core/keyboard/KeyLayout.h"
+#include "core/midi/ToneGen.h"
 
 namespace orvane {
 namespace {

@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "config/IniFile.h"
-#include "midi/ToneGen.h"
-#include "platform/SystemMidiLayer.h"
-#include "platform/UserMessages.h"
+#include "core/UserMessages.h"
+#include "core/config/IniFile.h"
+#include "core/midi/ToneGen.h"
+#include "midi_system/SystemMidiLayer.h"
 
 namespace {
 

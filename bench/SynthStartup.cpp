@@ -12,8 +12,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/BuiltInSynth.h"
-#include "platform/SynthCore.h"
+#include "synth/BuiltInSynth.h"
+#include "synth/SynthCore.h"
 
 namespace {
 

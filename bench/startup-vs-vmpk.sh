@@ -12,8 +12,8 @@ set -uo pipefail
 
 build=${1:-build}
 runs=${2:-7}
-orvane=$build/src/app/orvane
-measure=$build/tests/e2e/orvane_measure
+orvane=$build/bin/orvane
+measure=$build/bench/orvane_measure
 receiver=$build/tests/e2e/orvane_e2e_receiver
 for file in "$orvane" "$measure" "$receiver"; do
   [[ -x "$file" ]] || { echo "bench: build $file first"; exit 2; }

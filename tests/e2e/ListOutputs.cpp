@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/SystemMidiLayer.h"
+#include "midi_system/SystemMidiLayer.h"
 
 int main() {
   try {

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/IniFile.h"
+#include "core/config/IniFile.h"
 
 namespace fs = std::filesystem;
 

@@ -9,10 +9,10 @@
 
 #include "NullMidiLayer.h"
 #include "TempDir.h"
-#include "config/IniFile.h"
-#include "midi/ToneGen.h"
-#include "voice/SettingsBank.h"
-#include "voice/VoiceFiles.h"
+#include "core/config/IniFile.h"
+#include "core/midi/ToneGen.h"
+#include "core/voice/SettingsBank.h"
+#include "core/voice/VoiceFiles.h"
 
 namespace orvane {
 namespace {

@@ -14,8 +14,8 @@
 #include "RecordingMidiLayer.h"
 #include "RecordingUserMessages.h"
 #include "TempDir.h"
-#include "config/IniFile.h"
-#include "midi/ToneGen.h"
+#include "core/config/IniFile.h"
+#include "core/midi/ToneGen.h"
 
 namespace orvane::testing {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "midi/MidiLayer.h"
-#include "platform/UserMessages.h"
+#include "core/UserMessages.h"
+#include "core/midi/MidiLayer.h"
 
 namespace orvane::testing {
 

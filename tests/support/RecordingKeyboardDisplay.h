@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "display/KeyboardDisplay.h"
+#include "core/display/KeyboardDisplay.h"
 
 namespace orvane::testing {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/MidiLayer.h"
+#include "core/midi/MidiLayer.h"
 
 namespace orvane::testing {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/UserMessages.h"
+#include "core/UserMessages.h"
 
 namespace orvane::testing {
 

@@ -1,0 +1,216 @@
+#include "core/config/IniFile.h"
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+#include "core/config/AtomicFile.h"
+#include "core/config/IniDocument.h"
+#include "core/config/LeadingInteger.h"
+#include "core/config/TextEncoding.h"
+
+namespace fs = std::filesystem;
+
+namespace orvane {
+
+namespace {
+
+// The text a first start writes. Only the narrow form names the MIDI input.
+constexpr std::array<std::string_view, 9> kDefaultLines = {"[COMMON_SETTINGS]",
+                                                           "MIDIOUTDEVINDEX=0",
+                                                           "MIDIINDEVINDEX=0",
+                                                           "ISHARDWAREMIDIKBDENABLED=0",
+                                                           "[POSITION]",
+                                                           "LEFT=0",
+                                                           "TOP=0",
+                                                           "RIGHT=0",
+                                                           "BOTTOM=0"};
+constexpr std::string_view kInputLine = "MIDIINDEVINDEX=0";
+
+std::string DefaultText(bool withInputLine) {
+  std::string text;
+  for (std::string_view line : kDefaultLines) {
+    if (line == kInputLine && !withInputLine) continue;
+    text += line;
+    text += kNativeLineEnd;
+  }
+  return text;
+}
+
+std::string& ExecutableDirectoryOverride() {
+  static std::string directory;
+  return directory;
+}
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+std::string WithoutTrailingSeparator(std::string directory) {
+  while (directory.size() > 1 && IsSeparator(directory.back())) directory.pop_back();
+  return directory;
+}
+
+std::string ExecutableDirectory() {
+  if (!ExecutableDirectoryOverride().empty()) return ExecutableDirectoryOverride();
+  std::error_code ec;
+  const fs::path executable = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec && executable.has_parent_path()) return executable.parent_path().string();
+  const fs::path current = fs::current_path(ec);
+  return ec ? std::string(".") : current.string();
+}
+
+// Whether two paths name the same directory once symbolic links are followed (/bin and /usr/bin
+// on a merged-/usr system, a link to the build tree).
+bool IsSameDirectory(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  const fs::path canonicalA = fs::weakly_canonical(a, ec);
+  if (ec) return false;
+  const fs::path canonicalB = fs::weakly_canonical(b, ec);
+  return !ec && canonicalA == canonicalB;
+}
+
+// Whether the executable lies where an installation put it: the directory the build was
+// configured to install programs into, a system directory of programs, or the user's own
+// ~/.local/bin. Such a copy is shared by everyone who starts it, so its settings are kept per
+// user even where the directory is writable, as it is for root.
+bool IsInstalledProgramDirectory(const fs::path& directory) {
+  std::vector<fs::path> installed;
+#ifdef ORVANE_INSTALL_BINDIR
+  installed.emplace_back(ORVANE_INSTALL_BINDIR);
+#endif
+#ifndef _WIN32
+  for (const char* system : {"/usr/bin", "/usr/local/bin", "/bin", "/usr/games", "/usr/local/games",
+                             "/usr/sbin", "/usr/local/sbin", "/sbin"}) {
+    installed.emplace_back(system);
+  }
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') installed.push_back(fs::path(home) / ".local" / "bin");
+#endif
+  for (const fs::path& candidate : installed) {
+    if (IsSameDirectory(directory, candidate)) return true;
+  }
+  return false;
+}
+
+// Whether a file can be created in the directory: tried, since permission bits do not tell
+// (read-only mounts, access control lists).
+bool IsWritableDirectory(const fs::path& directory) {
+  std::error_code ec;
+  if (!fs::is_directory(directory, ec)) return false;
+  const fs::path probe = directory / ".orvane-write-test";
+  if (fs::exists(probe, ec)) fs::remove(probe, ec);
+  bool writable = false;
+  {
+    std::ofstream out(probe, std::ios::binary);
+    writable = out.is_open() && out.put('\n') && out.flush();
+  }
+  fs::remove(probe, ec);
+  return writable;
+}
+
+fs::path PerUserDirectory() {
+#ifdef _WIN32
+  const char* appData = std::getenv("APPDATA");
+  if (appData != nullptr && *appData != '\0') return PathFromUtf8(appData) / "orvane";
+#else
+  // Relative values of XDG_CONFIG_HOME are to be ignored.
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  if (configHome != nullptr && *configHome == '/') return fs::path(configHome) / "orvane";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return fs::path(home) / ".config" / "orvane";
+  // Without HOME (a service, a stripped environment) the account's home directory stands in.
+  if (const passwd* account = ::getpwuid(::getuid());
+      account != nullptr && account->pw_dir && *account->pw_dir == '/') {
+    return fs::path(account->pw_dir) / ".config" / "orvane";
+  }
+#endif
+  return {};
+}
+
+}  // namespace
+
+void CIniFile::SetExecutableDirectory(std::string directory) {
+  ExecutableDirectoryOverride() = WithoutTrailingSeparator(std::move(directory));
+}
+
+std::string CIniFile::ChooseSettingsDirectory() {
+  const std::string executableDirectory = ExecutableDirectory();
+  const fs::path executablePath = PathFromUtf8(executableDirectory);
+  const bool installed = IsInstalledProgramDirectory(executablePath);
+  if (!installed && IsWritableDirectory(executablePath)) return executableDirectory;
+  const fs::path perUser = PerUserDirectory();
+  std::error_code ec;
+  if (!perUser.empty()) {
+    fs::create_directories(perUser, ec);
+    // An installed copy stays with the per-user directory even when it cannot be made: reads
+    // then give their defaults and writes fail, and nothing is ever written beside the program.
+    if (installed || (!ec && fs::is_directory(perUser, ec))) {
+      return WithoutTrailingSeparator(perUser.string());
+    }
+  }
+  // Nowhere to write: reads give their defaults and writes fail, as for a read-only directory.
+  return executableDirectory;
+}
+
+CIniFile::CIniFile() : directory_(ChooseSettingsDirectory()) {}
+
+CIniFile::CIniFile(std::string directory)
+    : directory_(WithoutTrailingSeparator(std::move(directory))) {}
+
+void CIniFile::PrepareFile(std::string_view name) {
+  PrepareFileWithText(std::string(name), DefaultText(true));
+}
+
+void CIniFile::PrepareFile(std::wstring_view name) {
+  PrepareFileWithText(WideToUtf8(name), DefaultText(false));
+}
+
+void CIniFile::PrepareFileWithText(std::string name, std::string_view defaultText) {
+  path_ = directory_ + "/" + name;
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(PathFromUtf8(path_), ec);
+  // Only a file that is surely missing is created; anything there is left as it is.
+  if (status.type() != fs::file_type::not_found) return;
+  ReplaceFileAtomically(PathFromUtf8(path_), defaultText);
+}
+
+int CIniFile::ReadInt(std::string_view section, std::string_view key, int defaultValue) const {
+  if (path_.empty()) return defaultValue;
+  const auto content = ReadWholeFile(PathFromUtf8(path_));
+  if (!content || !content->exists) return defaultValue;
+  const auto value = IniDocument(content->bytes).Value(section, key);
+  if (!value) return defaultValue;
+  // A value that is no number, or one beyond the int range, was not written by the program.
+  return LeadingInt(*value, SignRule::kPlusOrMinus).value_or(defaultValue);
+}
+
+bool CIniFile::WriteInt(std::string_view section, std::string_view key, int value) {
+  if (path_.empty()) return false;
+  const fs::path path = PathFromUtf8(path_);
+  const auto content = ReadWholeFile(path);
+  // A file that exists but cannot be read must not be replaced by one holding only this key.
+  if (!content) return false;
+  IniDocument document(content->bytes);
+  document.SetValue(section, key, std::to_string(value));
+  return ReplaceFileAtomically(path, document.Text());
+}
+
+std::string CIniFile::GetDirectory() const {
+  return directory_;
+}
+
+}  // namespace orvane

@@ -1,0 +1,261 @@
+#include "midi_system/MidiPorts.h"
+
+#include <jack/jack.h>
+
+#include <string>
+
+#include "core/midi/MidiBytes.h"
+#include "midi_system/SystemProbe.h"
+
+namespace orvane {
+namespace {
+
+void IgnoreError(RtMidiError::Type /*type*/, const std::string& /*text*/, void* /*data*/) {}
+
+bool IsOwnPort(const std::string& systemName) {
+  return systemName.rfind(kMidiClientName, 0) == 0;
+}
+
+template <typename Rt>
+std::unique_ptr<Rt> MakeClient(RtMidi::Api api) {
+  auto client = std::make_unique<Rt>(api, kMidiClientName);
+  client->setErrorCallback(IgnoreError, nullptr);
+  return client;
+}
+
+// The index RtMidi gives the port now: ports come and go, so the listed index may be stale.
+template <typename Rt>
+int FindPort(Rt& client, const std::string& systemName) {
+  const unsigned count = client.getPortCount();
+  for (unsigned i = 0; i < count; ++i) {
+    if (client.getPortName(i) == systemName) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+template <typename Rt>
+void ListPorts(RtMidi::Api api, bool tagApi, std::vector<MidiPortInfo>& ports) {
+  auto client = MakeClient<Rt>(api);
+  const unsigned count = client->getPortCount();
+  for (unsigned i = 0; i < count; ++i) {
+    std::string name = client->getPortName(i);
+    if (name.empty() || IsOwnPort(name)) continue;
+    std::string display = MidiPortCatalog::ReadableName(api, name);
+    if (tagApi) display += api == RtMidi::UNIX_JACK ? " (JACK)" : " (ALSA)";
+    ports.push_back({api, std::move(name), std::move(display)});
+  }
+}
+
+// The MIDI ports of every JACK client but ours whose flags match (JackPortIsInput: the ports we
+// can send to), in the server's order, as RtMidi lists them.
+void ListJackPorts(jack_client_t& client, unsigned long flags, bool tagApi,
+                   std::vector<MidiPortInfo>& ports) {
+  const char** names = jack_get_ports(&client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+  for (int i = 0; names != nullptr && names[i] != nullptr; ++i) {
+    std::string name = names[i];
+    if (name.empty() || IsOwnPort(name)) continue;
+    std::string display = name + (tagApi ? " (JACK)" : "");
+    ports.push_back({RtMidi::UNIX_JACK, std::move(name), std::move(display)});
+  }
+  if (names != nullptr) jack_free(names);
+}
+
+}  // namespace
+
+std::string MidiPortCatalog::ReadableName(RtMidi::Api api, const std::string& systemName) {
+  if (api != RtMidi::LINUX_ALSA) return systemName;
+  const std::size_t space = systemName.rfind(' ');
+  if (space == std::string::npos) return systemName;
+  const std::string numbers = systemName.substr(space + 1);
+  const std::size_t colon = numbers.find(':');
+  const auto allDigits = [](const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if (colon == std::string::npos || !allDigits(numbers.substr(0, colon)) ||
+      !allDigits(numbers.substr(colon + 1))) {
+    return systemName;
+  }
+  const std::string name = systemName.substr(0, space);
+  const std::size_t separator = name.find(':');
+  if (separator == std::string::npos) return name;
+  const std::string client = name.substr(0, separator);
+  const std::string port = name.substr(separator + 1);
+  if (port.rfind(client, 0) == 0) return port;
+  return client + ": " + port;
+}
+
+void JackClientCloser::operator()(jack_client_t* client) const {
+  jack_client_close(client);
+}
+
+MidiPortCatalog::MidiPortCatalog(std::function<void(const JackServerInfo&)> onJack) {
+  QuietSystemLibraries();
+  std::vector<RtMidi::Api> compiled;
+  RtMidi::getCompiledApi(compiled);
+  auto has = [&](RtMidi::Api api) {
+    for (RtMidi::Api c : compiled) {
+      if (c == api) return true;
+    }
+    return false;
+  };
+  // JACK answers and lists through one client of ours; RtMidi would open one per direction.
+  JackServerInfo jackInfo;
+  if (has(RtMidi::UNIX_JACK)) {
+    jack_status_t status{};
+    jackClient_.reset(jack_client_open(kJackMidiClientName, JackNoStartServer, &status));
+  }
+  jack_client_t* jack = jackClient_.get();
+  if (jack != nullptr) {
+    jackInfo = {.running = true,
+                .sampleRate = static_cast<double>(jack_get_sample_rate(jack)),
+                .bufferFrames = static_cast<int>(jack_get_buffer_size(jack))};
+  }
+  if (onJack) onJack(jackInfo);
+  // RtMidi writes to the terminal when an API fails to start, so each one is asked first
+  // through its own library, which stays quiet.
+  std::vector<RtMidi::Api> apis;
+  if (has(RtMidi::LINUX_ALSA) && AlsaSequencerAvailable()) apis.push_back(RtMidi::LINUX_ALSA);
+  if (jack != nullptr) apis.push_back(RtMidi::UNIX_JACK);
+  for (RtMidi::Api api : {RtMidi::MACOSX_CORE, RtMidi::WINDOWS_MM}) {
+    if (has(api)) apis.push_back(api);
+  }
+  const bool tagApi = apis.size() > 1;
+  bool jackOutputs = false;
+  for (RtMidi::Api api : apis) {
+    if (api == RtMidi::UNIX_JACK) {
+      const std::size_t before = outputs_.size();
+      ListJackPorts(*jack, JackPortIsInput, tagApi, outputs_);
+      jackOutputs = outputs_.size() > before;
+      ListJackPorts(*jack, JackPortIsOutput, tagApi, inputs_);
+    } else {
+      ListPorts<RtMidiOut>(api, tagApi, outputs_);
+      ListPorts<RtMidiIn>(api, tagApi, inputs_);
+    }
+  }
+  if (!jackOutputs) jackClient_.reset();
+}
+
+void MidiPortCatalog::OpenFirstOutputEarly() {
+  if (outputs_.empty() || earlyFirstOutput_) return;
+  const MidiPortInfo& port = outputs_.front();
+  earlyFirstOutput_ =
+      MidiPortOutput::Open(port, port.api == RtMidi::UNIX_JACK ? TakeJackClient() : JackClient{});
+}
+
+// --- output ---
+
+std::unique_ptr<MidiPortOutput> MidiPortOutput::Open(const MidiPortInfo& port,
+                                                     JackClient jackClient) {
+  QuietSystemLibraries();
+  std::unique_ptr<MidiPortOutput> output(new MidiPortOutput());
+  if (port.api == RtMidi::UNIX_JACK) {
+    output->jack_ = jackClient ? JackMidiOutput::Adopt(jackClient.release(), port.systemName)
+                               : JackMidiOutput::Open(kJackMidiClientName, port.systemName);
+    return output->jack_ ? std::move(output) : nullptr;
+  }
+  try {
+    output->out_ = MakeClient<RtMidiOut>(port.api);
+    const int index = FindPort(*output->out_, port.systemName);
+    if (index < 0) return nullptr;
+    output->out_->openPort(static_cast<unsigned>(index), "MIDI out");
+    if (!output->out_->isPortOpen()) return nullptr;
+    output->out_->setErrorCallback(OnError, output.get());
+    return output;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+MidiPortOutput::~MidiPortOutput() = default;
+
+void MidiPortOutput::OnError(RtMidiError::Type type, const std::string& /*text*/, void* self) {
+  if (type != RtMidiError::DEBUG_WARNING)
+    static_cast<MidiPortOutput*>(self)->lastWriteFailed_ = true;
+}
+
+bool MidiPortOutput::Write(const std::uint8_t* bytes, int length) noexcept {
+  if (jack_) return jack_->Send(bytes, length);
+  lastWriteFailed_ = false;
+  try {
+    out_->sendMessage(bytes, static_cast<std::size_t>(length));
+  } catch (const std::exception&) {
+    lastWriteFailed_ = true;
+  }
+  return !lastWriteFailed_;
+}
+
+void MidiPortOutput::Send(ShortMessage message) noexcept {
+  std::uint8_t bytes[3];
+  const int length = UnpackShortMessage(message, bytes);
+  if (length == 0) return;
+  if (Write(bytes, length)) sounding_.Track(message);
+}
+
+void MidiPortOutput::Reset() noexcept {
+  sounding_.ForEach([this](int channel, int note) {
+    const std::uint8_t noteOff[3] = {static_cast<std::uint8_t>(midi::kNoteOff | channel),
+                                     static_cast<std::uint8_t>(note), 0};
+    Write(noteOff, 3);
+  });
+  sounding_.Clear();
+  for (int channel = 0; channel < 16; ++channel) {
+    const auto status = static_cast<std::uint8_t>(midi::kControlChange | channel);
+    const std::uint8_t sustainOff[3] = {status, midi::kSustainPedal, 0};
+    const std::uint8_t allNotesOff[3] = {status, midi::kAllNotesOff, 0};
+    Write(sustainOff, 3);
+    Write(allNotesOff, 3);
+  }
+}
+
+bool MidiPortOutput::Reopen() noexcept {
+  if (jack_ && jack_->ServerGone()) return false;
+  sounding_.Clear();
+  return true;
+}
+
+// --- input ---
+
+std::unique_ptr<MidiPortInput> MidiPortInput::Open(const MidiPortInfo& port,
+                                                   MidiInputQueue& queue) {
+  QuietSystemLibraries();
+  try {
+    auto in = MakeClient<RtMidiIn>(port.api);
+    const int index = FindPort(*in, port.systemName);
+    if (index < 0) return nullptr;
+    std::unique_ptr<MidiPortInput> input(new MidiPortInput(std::move(in), queue));
+    // Sysex, clock and active sensing never reach the program.
+    input->in_->ignoreTypes(true, true, true);
+    input->in_->setCallback(OnMessage, input.get());
+    input->in_->openPort(static_cast<unsigned>(index), "MIDI in");
+    if (!input->in_->isPortOpen()) return nullptr;
+    return input;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+MidiPortInput::~MidiPortInput() {
+  // Closing joins or deactivates RtMidi's thread, so no callback runs after this.
+  try {
+    in_->closePort();
+  } catch (const std::exception&) {
+  }
+}
+
+void MidiPortInput::OnMessage(double /*timeStamp*/, std::vector<unsigned char>* message,
+                              void* self) {
+  auto* input = static_cast<MidiPortInput*>(self);
+  if (!input->started_.load(std::memory_order_acquire) || message == nullptr) return;
+  const std::size_t size = message->size();
+  if (size < 2 || size > 3) return;
+  const std::uint8_t status = (*message)[0];
+  // Channel messages only; system common and real-time bytes have no use here.
+  if (status < 0x80 || status >= 0xF0 || ShortMessageLength(status) != static_cast<int>(size)) {
+    return;
+  }
+  const std::uint8_t data1 = (*message)[1];
+  const std::uint8_t data2 = size == 3 ? (*message)[2] : 0;
+  input->queue_.Push(PackShortMessage(status, data1, data2));
+}
+
+}  // namespace orvane

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/midi/MidiLayer.h"
+#include "midi_system/MidiInputQueue.h"
+#include "midi_system/MidiPorts.h"
+#include "process_common/SynthOutput.h"
+
+namespace orvane {
+
+// The slow parts of the MIDI system, under way beside the caller: the built-in synthesizer's
+// process opening its audio output and loading its SoundFont, and the system's MIDI ports being
+// listed on a thread of its own. See StartSystemMidi().
+struct SystemMidiStartup {
+  std::future<std::unique_ptr<SynthOutput>> synth;
+  std::future<MidiPortCatalog> ports;
+};
+
+// The machine's real MIDI services behind the MidiLayer numbering:
+//  - outputs 0..p-1 are the system's MIDI ports (ALSA sequencer, JACK), listed once at creation;
+//  - when the built-in synthesizer can sound, it is output p as well, so that it is counted;
+//  - the default output kDefaultOutput is the built-in synthesizer, or without it the first
+//    system port (which keeps its own number too);
+//  - OutputDeviceCount() is 0 only when nothing at all can sound;
+//  - inputs 0..n-1 are the system's MIDI input ports.
+// A port that vanishes while open (keyboard unplugged, JACK server gone) is ignored from then on.
+//
+// Everything slow happens beside the caller's thread (SystemMidiStartup); the layer waits for a
+// part only when it is first asked something that needs it. Those threads touch nothing but
+// the MIDI and audio libraries and hand over their results through futures. When the default
+// output is the first port, the listing's thread opens it too, as the first open asks for it.
+//
+// MIDI input arrives on the MIDI system's thread and goes into a lock-free queue; the waker given
+// at creation is then called (on that thread) and must make the user-interface thread call
+// DeliverInput(), which passes the queued messages in order to the sink.
+class SystemMidiLayer final : public MidiLayer {
+ public:
+  struct Options {
+    bool builtInSynth = true;  // false: system ports only (tests, or a machine without audio)
+    bool dynamicSampleLoading = true;
+  };
+
+  // Starts the MIDI system and waits for it.
+  SystemMidiLayer(InputWaker wake, Options options);
+  // Takes over a MIDI system that StartSystemMidi() started.
+  SystemMidiLayer(SystemMidiStartup startup, InputWaker wake);
+  ~SystemMidiLayer() override;
+
+  // Waits until the ports are listed and the synthesizer has answered (when it cannot sound,
+  // the first port has then been opened too). Throws std::exception when the MIDI system failed
+  // while listing them; after a normal return no call of the layer throws for that reason.
+  void WaitForPorts() { Catalog(); }
+
+  int OutputDeviceCount() override;
+  std::string OutputDeviceName(int device) override;
+  bool OpenOutput(int device) override;
+  void CloseOutput() override;
+  void SendShortMessage(ShortMessage message) override;
+  void ResetOutput() override;
+  void SetChannelsInUse(std::uint16_t channels) override;
+
+  int InputDeviceCount() override;
+  std::string InputDeviceName(int device) override;
+  bool OpenInput(int device, MidiInputSink& sink) override;
+  void StartInput() override;
+  void StopInput() override;
+  void CloseInput() override;
+
+  // On the user-interface thread: passes up to `maxMessages` queued input messages to the sink,
+  // in arrival order. Returns true when more are waiting; the caller should then call again
+  // after handling its other events, which keeps the window answering during a flood.
+  bool DeliverInput(std::size_t maxMessages = 512);
+
+  // The built-in synthesizer, or nullptr when it cannot sound (waits for the answer).
+  const SynthOutput* Synth() { return SynthNow(); }
+  // Input messages dropped because the user-interface thread fell far behind.
+  std::uint64_t DroppedInput() const { return queue_.Dropped(); }
+
+ private:
+  enum class Target { None, Synth, Port };
+  SynthOutput* SynthNow();
+  MidiPortCatalog& Catalog();
+  int SystemPortCount() { return static_cast<int>(Catalog().Outputs().size()); }
+  // The built-in synthesizer's own number, p; no number is it when it could not start.
+  bool IsSynth(int device) { return SynthNow() != nullptr && device == SystemPortCount(); }
+
+  std::future<std::unique_ptr<SynthOutput>> synthStarting_;
+  std::unique_ptr<SynthOutput> synth_;
+  std::future<MidiPortCatalog> portsListing_;
+  std::optional<MidiPortCatalog> catalog_;
+  std::exception_ptr listingFailure_;
+  Target target_ = Target::None;
+  std::unique_ptr<MidiPortOutput> portOut_;
+  int portDevice_ = -1;
+  // The port output closed last, or the first port as the listing opened it, kept until
+  // another device opens (see OpenOutput).
+  std::unique_ptr<MidiPortOutput> closedPort_;
+  int closedPortDevice_ = -1;
+  MidiInputQueue queue_;
+  std::unique_ptr<MidiPortInput> portIn_;
+  MidiInputSink* sink_ = nullptr;
+};
+
+// Starts the built-in synthesizer's process (unless options.builtInSynth is false) and the
+// listing of the system's ports on a thread of its own, and returns at once. Without a
+// synthesizer process that runs, the synthesizer cannot sound (SynthProcess.h). The program calls
+// this first thing, before any other thread runs (see QuietSystemLibraries), so that this work
+// overlaps with the start of the user interface.
+SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options = {});
+
+// The program's MIDI layer over a started MIDI system: built-in synthesizer plus every system
+// port. `wake` is called on the MIDI input thread whenever input is waiting; it must not block,
+// lock or allocate, and must lead to DeliverInput() on the user-interface thread
+// (QtMidiInputBridge does exactly that).
+std::unique_ptr<SystemMidiLayer> CreateSystemMidiLayer(InputWaker wake, SystemMidiStartup startup);
+
+}  // namespace orvane

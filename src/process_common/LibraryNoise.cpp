@@ -1,0 +1,27 @@
+#include "process_common/LibraryNoise.h"
+
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
+
+#include <mutex>
+
+namespace orvane {
+namespace {
+
+void IgnoreJackMessage(const char* /*message*/) {}
+
+void IgnoreAlsaMessage(const char* /*file*/, int /*line*/, const char* /*function*/, int /*error*/,
+                       const char* /*format*/, ...) {}
+
+}  // namespace
+
+void SilenceAlsaAndJack() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    jack_set_error_function(IgnoreJackMessage);
+    jack_set_info_function(IgnoreJackMessage);
+    snd_lib_error_set_handler(IgnoreAlsaMessage);
+  });
+}
+
+}  // namespace orvane

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace orvane {
+
+// Sends what libasound and libjack print on their own (connection attempts, missing servers) to
+// nowhere: the player never sees a terminal, and both processes load those libraries. Safe to call
+// more than once and from any thread; sets nothing in the environment.
+void SilenceAlsaAndJack();
+
+}  // namespace orvane

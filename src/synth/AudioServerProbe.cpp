@@ -1,0 +1,130 @@
+#include "synth/AudioServerProbe.h"
+
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
+#include <pulse/pulseaudio.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+
+#include "process_common/LibraryNoise.h"
+#include "synth/SynthCore.h"
+
+namespace orvane {
+void QuietAudioLibraries() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    SilenceAlsaAndJack();
+    QuietFluidSynthLog();
+  });
+}
+
+JackServerInfo ProbeJackServer() {
+  QuietAudioLibraries();
+  JackServerInfo info;
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open("Tellak Orvane probe", JackNoStartServer, &status);
+  if (client == nullptr) return info;
+  info.running = true;
+  info.sampleRate = static_cast<double>(jack_get_sample_rate(client));
+  info.bufferFrames = static_cast<int>(jack_get_buffer_size(client));
+  jack_client_close(client);
+  return info;
+}
+
+std::string PulseSocketPath(const std::function<const char*(const char*)>& environment) {
+  const auto value = [&environment](const char* name) {
+    const char* text = environment(name);
+    return std::string_view(text != nullptr ? text : "");
+  };
+  if (std::string_view path = value("PULSE_SERVER"); !path.empty()) {
+    // One local socket only; a list, a host or a TCP address is for libpulse to sort out.
+    if (path.starts_with("unix:")) path.remove_prefix(5);
+    if (!path.starts_with('/') || path.find_first_of(" \t") != std::string_view::npos) return {};
+    return std::string(path);
+  }
+  if (const std::string_view runtime = value("PULSE_RUNTIME_PATH"); runtime.starts_with('/')) {
+    return std::string(runtime) + "/native";
+  }
+  if (const std::string_view runtime = value("XDG_RUNTIME_DIR"); runtime.starts_with('/')) {
+    return std::string(runtime) + "/pulse/native";
+  }
+  return {};
+}
+
+namespace {
+
+// Whether a server listens on that socket: a bare connect, closed at once, takes some 50 us
+// where a PulseAudio handshake takes milliseconds.
+bool SocketAccepts(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.data(), path.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool accepted =
+      connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return accepted;
+}
+
+}  // namespace
+
+bool PulseServerRunning() {
+  QuietAudioLibraries();
+  // The server's own socket answering is enough: the output's connection that follows goes to
+  // that server. Only when it does not (no server, or one named elsewhere) is libpulse asked,
+  // which knows every place a server may be announced.
+  if (SocketAccepts(PulseSocketPath(std::getenv))) return true;
+  pa_mainloop* loop = pa_mainloop_new();
+  if (loop == nullptr) return false;
+  bool running = false;
+  pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Tellak Orvane probe");
+  if (context != nullptr &&
+      pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    for (;;) {
+      // Sleeps in poll until the server answers (or the second is over), not a moment longer.
+      const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0 || pa_mainloop_prepare(loop, static_cast<int>(left.count())) < 0 ||
+          pa_mainloop_poll(loop) < 0 || pa_mainloop_dispatch(loop) < 0) {
+        break;
+      }
+      const pa_context_state_t state = pa_context_get_state(context);
+      // Ready: the server took the connection (and with it the client's authentication), which
+      // is all the output needs to know; nothing more is asked of it.
+      running = state == PA_CONTEXT_READY;
+      if (running || !PA_CONTEXT_IS_GOOD(state)) break;
+    }
+    pa_context_disconnect(context);
+  }
+  if (context != nullptr) pa_context_unref(context);
+  pa_mainloop_free(loop);
+  return running;
+}
+
+double ProbeAlsaSampleRate(double wanted) {
+  QuietAudioLibraries();
+  snd_pcm_t* pcm = nullptr;
+  if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return 0.0;
+  snd_pcm_hw_params_t* params = nullptr;
+  snd_pcm_hw_params_alloca(&params);
+  unsigned rate = static_cast<unsigned>(wanted);
+  if (snd_pcm_hw_params_any(pcm, params) < 0 ||
+      snd_pcm_hw_params_set_rate_near(pcm, params, &rate, nullptr) < 0) {
+    rate = 0;
+  }
+  snd_pcm_close(pcm);
+  return rate;
+}
+
+}  // namespace orvane

@@ -1,0 +1,154 @@
+// The view's keyboard and mouse events: each becomes a key code, a hit test or a command of the
+// playing logic, which decides what sounds and what is drawn.
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "core/keyboard/NativeKeyMap.h"
+#include "ui/ChildView.h"
+#include "ui/X11KeyState.h"
+
+namespace orvane {
+namespace {
+
+constexpr int kShiftCode = 16;
+constexpr int kCapsLockCode = 20;
+constexpr quint32 kX11LockMask = 0x2;
+
+}  // namespace
+
+// Keys map by their position: the native scan code names the US-layout key there, so the rows
+// play alike on every layout. Synthetic events without one fall back to the Qt key.
+MappedKey CChildView::KeyOf(const QKeyEvent& event) const {
+  return VirtualKeyOfEvent(event.nativeScanCode(), event.key());
+}
+
+// Keeps the sustain-relevant key state as of this event: Shift sides by native code, Caps Lock
+// from the X11 event state (the state before the event) or tracked from its presses.
+void CChildView::TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed) {
+  const int keyCode = key.virtualKey;
+  if (keyCode == kShiftCode) {
+    if (key.side == KeySide::Right) {
+      modifiers_.rightShiftDown = pressed;
+    } else {
+      modifiers_.leftShiftDown = pressed;
+    }
+  }
+  if (keyCode == kCapsLockCode) {
+    // The latch flips at the press; its release reports what the press made of it.
+    if (pressed) {
+      modifiers_.capsLockOn =
+          x11State_ ? (event.nativeModifiers() & kX11LockMask) == 0 : !modifiers_.capsLockOn;
+    }
+  } else if (x11State_) {
+    modifiers_.capsLockOn = (event.nativeModifiers() & kX11LockMask) != 0;
+  }
+}
+
+void CChildView::keyPressEvent(QKeyEvent* event) {
+  releasePairing_.BeforePress(*event);
+  // Alt+F4 is the platform's close key; without a window manager to take it, it arrives here.
+  if (event->key() == Qt::Key_F4 && event->modifiers() == Qt::AltModifier) {
+    window()->close();
+    return;
+  }
+  const MappedKey key = KeyOf(*event);
+  if (key.virtualKey == 0) return;
+  TrackModifiers(*event, key, true);
+  input_.KeyPressed(key.virtualKey, modifiers_);
+}
+
+// A release taken for a repeat would stop a held note. The X server, asked at focus-in, sends
+// a held key as presses only; where it does not, the release it sends before each repeated
+// press is told by the timestamp it shares with that press. Whether the key is down by the time
+// the release is handled tells nothing: the player may have struck it again meanwhile.
+void CChildView::keyReleaseEvent(QKeyEvent* event) {
+  if (event->isAutoRepeat()) return;
+  releasePairing_.Release(*event);
+}
+
+void CChildView::TakeRelease(const QKeyEvent& event) {
+  const MappedKey key = KeyOf(event);
+  if (key.virtualKey == 0) return;
+  TrackModifiers(event, key, false);
+  input_.KeyReleased(key.virtualKey, modifiers_);
+}
+
+// Keys released while another window has the focus never reach the view; releasing them when
+// the focus goes keeps notes from hanging.
+void CChildView::focusOutEvent(QFocusEvent* event) {
+  releasePairing_.Flush();
+  input_.ReleaseAllKeys(modifiers_);
+  // Their releases will not reach the view either.
+  modifiers_.leftShiftDown = false;
+  modifiers_.rightShiftDown = false;
+  QWidget::focusOutEvent(event);
+}
+
+// Caps Lock may have changed in another window; the Shift keys were forgotten at focus loss.
+// A pedal found up stops what it held.
+void CChildView::focusInEvent(QFocusEvent* event) {
+  // Before the first key event reaches the view; the server is asked only the first time.
+  releasePairing_.SetActive(x11State_ && !EnableX11DetectableAutoRepeat());
+  if (x11State_) modifiers_.capsLockOn = X11CapsLockOn().value_or(modifiers_.capsLockOn);
+  input_.ModifiersChanged(modifiers_);
+  QWidget::focusInEvent(event);
+}
+
+bool CChildView::focusNextPrevChild(bool /*next*/) {
+  return false;  // Tab is a key like any other here
+}
+
+std::optional<int> CChildView::KeyAt(QPoint point) const {
+  const IntPoint at{point.x(), point.y()};
+  if (input_.keyboardType() == KeyboardType::Accordion) {
+    return AccordionButtonAt(at, painter_.client());
+  }
+  return painter_.piano().PianoKeyAt(at);
+}
+
+void CChildView::PressAt(QPoint point) {
+  const std::optional<int> key = KeyAt(point);
+  if (!key) return;
+  if (input_.keyboardType() == KeyboardType::Accordion) {
+    input_.AccordionButtonClicked(*key);
+  } else {
+    input_.PianoKeyClicked(*key);
+  }
+  setCursor(Qt::PointingHandCursor);
+}
+
+void CChildView::HoverAt(QPoint point) {
+  setCursor(KeyAt(point) ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void CChildView::mousePressEvent(QMouseEvent* event) {
+  releasePairing_.Flush();
+  if (event->button() == Qt::LeftButton) {
+    PressAt(event->position().toPoint());
+  } else if (event->button() == Qt::RightButton) {
+    input_.MuteAll();
+  }
+}
+
+// The second press of a quick pair arrives as a double-click; it plays like a press unless a
+// layout switch still awaits its paint.
+void CChildView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && input_.layoutSwitchPending()) return;
+  mousePressEvent(event);
+}
+
+void CChildView::mouseReleaseEvent(QMouseEvent* event) {
+  const bool hoverButton = event->button() == Qt::LeftButton || event->button() == Qt::RightButton;
+  if (hoverButton && !input_.layoutSwitchPending()) HoverAt(event->position().toPoint());
+}
+
+void CChildView::mouseMoveEvent(QMouseEvent* event) {
+  if (input_.layoutSwitchPending()) {
+    setCursor(Qt::ArrowCursor);
+    return;
+  }
+  HoverAt(event->position().toPoint());
+}
+
+}  // namespace orvane

@@ -1,0 +1,81 @@
+#include "ui/QtUserMessages.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include "ui/QtText.h"
+
+namespace orvane {
+namespace {
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Warning:
+      return QMessageBox::Warning;
+    case MessageIcon::Stop:
+      return QMessageBox::Critical;
+    case MessageIcon::Information:
+      return QMessageBox::Information;
+    case MessageIcon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QWidget* ShownMainWindow() {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (qobject_cast<QMainWindow*>(window) != nullptr && window->isVisible()) return window;
+  }
+  return nullptr;
+}
+
+// `owner` null: no owner, not modal. A modal dialog blocks every window but its own children,
+// so while one is open the box belongs to it, whatever the caller asked.
+void Show(std::string_view text, std::string_view caption, MessageIcon icon, QWidget* owner) {
+  // Without a QApplication (fatal device errors can come before it in odd start-ups) there is
+  // nowhere to show a box; the standard error stream stands in.
+  if (QApplication::instance() == nullptr) {
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                 static_cast<int>(text.size()), text.data());
+    return;
+  }
+  if (QWidget* modal = QApplication::activeModalWidget()) owner = modal;
+  QMessageBox box(ToQtIcon(icon), ToQString(caption), ToQString(text), QMessageBox::Ok, owner);
+  if (owner != nullptr) {
+    // Transient for its owner, so window managers keep it above; OK, Return, Space and Esc (the
+    // only button is also the escape button) close it.
+    box.exec();
+    return;
+  }
+  // The other windows stay usable (and the main window playable) while the box is shown, yet the
+  // caller waits until it is closed, on a nested event loop.
+  box.setWindowModality(Qt::NonModal);
+  QEventLoop loop;
+  QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+  box.show();
+  loop.exec();
+}
+
+}  // namespace
+
+void QtUserMessages::ShowMessage(std::string_view text, std::string_view caption,
+                                 MessageIcon icon) {
+  Show(text, caption, icon, nullptr);
+}
+
+void QtUserMessages::ShowOwnedMessage(std::string_view text, std::string_view caption,
+                                      MessageIcon icon) {
+  Show(text, caption, icon, ShownMainWindow());
+}
+
+void QtUserMessages::EndProcess(int status) {
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
+}  // namespace orvane
