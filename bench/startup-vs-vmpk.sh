@@ -6,6 +6,7 @@
 #
 # Usage: bench/startup-vs-vmpk.sh [BUILD-DIR] [RUNS]     (default: build 7)
 # ORVANE_BEFORE=/path/to/an/older/orvane adds that build to every round, for before and after.
+# ORVANE_BENCH_PARTS picks some of: pulse jack sound pipewire (default: all four).
 # Needs root (or sudo) once to install the benchmark's packages: vmpk, pulseaudio,
 # pulseaudio-utils, pipewire, pipewire-pulse, wireplumber, dbus; the test packages otherwise.
 set -uo pipefail
@@ -214,23 +215,33 @@ stream_latency() {
 
 echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-), load $(cut -d' ' -f1-3 /proc/loadavg)"
 
+parts=" ${ORVANE_BENCH_PARTS:-pulse jack sound pipewire} "
+part() { [[ $parts == *" $1 "* ]]; }
+
 # 1. Built-in synthesizer over PulseAudio.
 start_pulseaudio
-compare "built-in synthesizer over PulseAudio"
-stream_latency "PulseAudio 16 (null sink)"
+if part pulse; then
+  compare "built-in synthesizer over PulseAudio"
+  stream_latency "PulseAudio 16 (null sink)"
+fi
 
 # 2. The synthesizer cannot start (an audio driver that does not exist), so the default output
 # is the first JACK MIDI port; VMPK as before.
+if part jack; then
 start_jack
 "$receiver" orvane-bench-in "$work/received.txt" >"$work/receiver.log" 2>&1 &
 receiver_pid=$!
 wait_for 100 grep -q ready "$work/receiver.log"
 ORVANE_AUDIO_DRIVER=none compare "default output a JACK MIDI port (no built-in synthesizer)"
 stop "$receiver_pid"
+stop_jack
+fi
 stop_pulseaudio
 
 # 3. Key to rendered sound over JACK (64 frames at 48 kHz): XTest press to the first audible
 # period at another JACK client; then the same for a press the moment the window shows.
+if part sound; then
+start_jack
 export ORVANE_AUDIO_DRIVER=jack
 fresh=$(mktemp -d "$work/fresh.XXXXXX")
 mkfifo "$work/go"
@@ -256,11 +267,14 @@ for ((run = 0; run < 5; run++)); do
 done
 unset ORVANE_AUDIO_DRIVER
 stop_jack
+fi
 
 # 4. PipeWire with its PulseAudio service and WirePlumber, as a Debian 12 desktop has it.
-start_pipewire
-compare "built-in synthesizer over PipeWire (pipewire-pulse, wireplumber)"
-stream_latency "PipeWire 0.3 (null sink)"
-stop_pipewire
+if part pipewire; then
+  start_pipewire
+  compare "built-in synthesizer over PipeWire (pipewire-pulse, wireplumber)"
+  stream_latency "PipeWire 0.3 (null sink)"
+  stop_pipewire
+fi
 
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

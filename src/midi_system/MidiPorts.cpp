@@ -198,7 +198,7 @@ void MidiPortOutput::Reset() noexcept {
     Write(noteOff, 3);
   });
   sounding_.Clear();
-  for (int channel = 0; channel < 16; ++channel) {
+  for (int channel = 0; channel < kMidiChannelCount; ++channel) {
     const auto status = static_cast<std::uint8_t>(midi::kControlChange | channel);
     const std::uint8_t sustainOff[3] = {status, midi::kSustainPedal, 0};
     const std::uint8_t allNotesOff[3] = {status, midi::kAllNotesOff, 0};

@@ -21,7 +21,7 @@ class SoundingNotes {
   // Calls f(channel, note) for every sounding note, channel by channel, low notes first.
   template <typename F>
   void ForEach(F&& f) const {
-    for (int channel = 0; channel < 16; ++channel) {
+    for (int channel = 0; channel < kMidiChannelCount; ++channel) {
       if (channels_[channel].none()) continue;
       for (int note = 0; note < 128; ++note) {
         if (channels_[channel].test(note)) f(channel, note);
@@ -30,7 +30,7 @@ class SoundingNotes {
   }
 
  private:
-  std::array<std::bitset<128>, 16> channels_{};
+  std::array<std::bitset<128>, kMidiChannelCount> channels_{};
 };
 
 // The number of bytes of a short message with this status byte: 3 or 2 for channel and system

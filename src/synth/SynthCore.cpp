@@ -78,7 +78,7 @@ bool SynthCore::LoadSoundFont(const std::string& path) {
 }
 
 void SynthCore::SelectProgramsInUse() noexcept {
-  for (int channel = 0; channel < 16; ++channel) {
+  for (int channel = 0; channel < kMidiChannelCount; ++channel) {
     if (InUse(channel) && !selected_[channel]) SelectProgram(channel);
   }
 }
@@ -135,7 +135,7 @@ void SynthCore::Send(ShortMessage message) noexcept {
 
 void SynthCore::AllNotesOff() noexcept {
   // Sustained notes are released too, and the pedal is lifted so that new notes do not hang.
-  for (int channel = 0; channel < 16; ++channel) {
+  for (int channel = 0; channel < kMidiChannelCount; ++channel) {
     fluid_synth_cc(synth_, channel, midi::kSustainPedal, 0);
     fluid_synth_all_notes_off(synth_, channel);
   }

@@ -71,8 +71,10 @@ class SynthCore {
   std::string soundFontPath_;
   bool loaded_ = false;
   std::uint16_t channelsInUse_ = 0xFFFF;
-  std::array<std::uint8_t, 16> program_{};  // as last asked for; General MIDI starts at 0
-  std::array<bool, 16> selected_{};         // the synthesizer has program_[channel] selected
+  std::array<std::uint8_t, kMidiChannelCount>
+      program_{};  // as last asked for; General MIDI starts at 0
+  std::array<bool, kMidiChannelCount>
+      selected_{};  // the synthesizer has program_[channel] selected
 };
 
 // Silences FluidSynth's own messages on the terminal (once per process).

@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include "core/config/IniFile.h"
+#include "core/config/Settings.h"
 #include "ui/CommandIds.h"
 #include "ui/DesktopServices.h"
 #include "ui/EditVoiceCommand.h"
@@ -15,15 +16,7 @@
 #include "ui/MidiDeviceSettingsCommand.h"
 
 namespace orvane {
-namespace {
-
-constexpr std::string_view kCommon = "COMMON_SETTINGS";
-constexpr std::string_view kPosition = "POSITION";
-constexpr std::wstring_view kWideIniName = L"Orvane.ini";
-constexpr int kDefaultPressedColor = 12566463;  // RGB(191, 191, 191)
-constexpr std::string_view kRectKeys[4] = {"LEFT", "TOP", "RIGHT", "BOTTOM"};
-
-}  // namespace
+namespace {}  // namespace
 
 CChildView::CChildView(const AppServices& services, QWidget* parent)
     : QWidget(parent),
@@ -35,9 +28,9 @@ CChildView::CChildView(const AppServices& services, QWidget* parent)
                   [this](const std::string& title) {
                     window()->setWindowTitle(QString::fromStdString(title));
                   }) {
-  services_.iniFile.PrepareFile(kWideIniName);
-  pressedKeyColor_ = static_cast<std::uint32_t>(
-      services_.iniFile.ReadInt(kCommon, "PRESSEDKEYCOLOR", kDefaultPressedColor));
+  services_.iniFile.PrepareFile(settings::kWideFileName);
+  pressedKeyColor_ = static_cast<std::uint32_t>(services_.iniFile.ReadInt(
+      settings::kCommonSection, settings::kPressedKeyColor, settings::kDefaultPressedKeyColor));
 
   setObjectName("view");
   setFocusPolicy(Qt::StrongFocus);
@@ -58,28 +51,25 @@ void CChildView::OnCreate(const std::vector<std::string>& arguments, QMenu* keyb
     toneGen_.voice = Voice::Default();
   }
   CIniFile& ini = services_.iniFile;
-  ini.PrepareFile(kWideIniName);
+  ini.PrepareFile(settings::kWideFileName);
   toneGen_.SendProgramsAndVolumes();
-  for (std::size_t i = 0; i < savedWindowRect.size(); ++i) {
-    savedWindowRect[i] = ini.ReadInt(kPosition, kRectKeys[i], 0);
-  }
-  SetKeyboardType(ini.ReadInt(kCommon, "KEYBOARDTYPE", 0));
+  savedWindowRect = settings::ReadWindowRect(ini);
+  SetKeyboardType(ini.ReadInt(settings::kCommonSection, settings::kKeyboardType, 0));
 }
 
 void CChildView::OnDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
   voiceFiles_.WriteVoiceFile(voiceFiles_.workingVoicePath());
-  CIniFile& ini = services_.iniFile;
-  ini.PrepareFile(kWideIniName);
-  ini.WriteInt(kCommon, "PRESSEDKEYCOLOR", static_cast<int>(pressedKeyColor_));
-  ini.WriteInt(kCommon, "ISHARDWAREMIDIKBDENABLED", toneGen_.hardwareKeyboardEnabled);
-  ini.WriteInt(kCommon, "MIDIOUTDEVINDEX", toneGen_.outDeviceIndex);
-  ini.WriteInt(kCommon, "MIDIINDEVINDEX", toneGen_.inDeviceIndex);
-  ini.WriteInt(kCommon, "KEYBOARDTYPE", static_cast<int>(input_.keyboardType()));
-  for (std::size_t i = 0; i < savedWindowRect.size(); ++i) {
-    ini.WriteInt(kPosition, kRectKeys[i], savedWindowRect[i]);
-  }
+  settings::Store(services_.iniFile,
+                  settings::StoredSettings{
+                      .pressedKeyColor = static_cast<int>(pressedKeyColor_),
+                      .hardwareKeyboardEnabled = toneGen_.hardwareKeyboardEnabled,
+                      .outDeviceIndex = toneGen_.outDeviceIndex,
+                      .inDeviceIndex = toneGen_.inDeviceIndex,
+                      .keyboardType = static_cast<int>(input_.keyboardType()),
+                      .windowRect = savedWindowRect,
+                  });
 }
 
 bool CChildView::OnCommand(int command) {

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "core/keyboard/KeyCodes.h"
 #include "core/keyboard/NativeKeyMap.h"
 #include "ui/ChildView.h"
 #include "ui/X11KeyState.h"
@@ -11,8 +12,6 @@
 namespace orvane {
 namespace {
 
-constexpr int kShiftCode = 16;
-constexpr int kCapsLockCode = 20;
 constexpr quint32 kX11LockMask = 0x2;
 
 }  // namespace
@@ -27,14 +26,14 @@ MappedKey CChildView::KeyOf(const QKeyEvent& event) const {
 // from the X11 event state (the state before the event) or tracked from its presses.
 void CChildView::TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed) {
   const int keyCode = key.virtualKey;
-  if (keyCode == kShiftCode) {
+  if (keyCode == key::kShift) {
     if (key.side == KeySide::Right) {
       modifiers_.rightShiftDown = pressed;
     } else {
       modifiers_.leftShiftDown = pressed;
     }
   }
-  if (keyCode == kCapsLockCode) {
+  if (keyCode == key::kCapsLock) {
     // The latch flips at the press; its release reports what the press made of it.
     if (pressed) {
       modifiers_.capsLockOn =

@@ -42,7 +42,6 @@ class KeyboardPainter {
   static inline const QColor kAccordionBackground{230, 230, 230};
   static inline const QColor kButtonFill{0xA9, 0xA9, 0xA9};
   static inline const QColor kMarkerFill{0xD3, 0xD3, 0xD3};
-  static constexpr int kMarkedButton = 20;
 
  private:
   ClientRect client_{};

@@ -79,7 +79,7 @@ TEST(KeyLayout, ButtonMapsPairEveryButtonWithItsKeyUnderEitherLayout) {
   for (int build = 0; build < 3; ++build) {
     if (build == 1) layout.BuildPianoKeys();
     if (build == 2) layout.BuildAccordionKeys();
-    for (int button = 0; button < KeyLayout::kButtonCount; ++button) {
+    for (int button = 0; button < kAccordionButtonCount; ++button) {
       EXPECT_EQ(layout.KeyForButton(button), buttons[button].first) << button;
       EXPECT_EQ(layout.ButtonForKey(buttons[button].first), button) << button;
     }

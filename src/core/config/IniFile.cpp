@@ -16,6 +16,7 @@
 #include "core/config/AtomicFile.h"
 #include "core/config/IniDocument.h"
 #include "core/config/LeadingInteger.h"
+#include "core/config/Settings.h"
 #include "core/config/TextEncoding.h"
 
 namespace fs = std::filesystem;
@@ -23,28 +24,6 @@ namespace fs = std::filesystem;
 namespace orvane {
 
 namespace {
-
-// The text a first start writes. Only the narrow form names the MIDI input.
-constexpr std::array<std::string_view, 9> kDefaultLines = {"[COMMON_SETTINGS]",
-                                                           "MIDIOUTDEVINDEX=0",
-                                                           "MIDIINDEVINDEX=0",
-                                                           "ISHARDWAREMIDIKBDENABLED=0",
-                                                           "[POSITION]",
-                                                           "LEFT=0",
-                                                           "TOP=0",
-                                                           "RIGHT=0",
-                                                           "BOTTOM=0"};
-constexpr std::string_view kInputLine = "MIDIINDEVINDEX=0";
-
-std::string DefaultText(bool withInputLine) {
-  std::string text;
-  for (std::string_view line : kDefaultLines) {
-    if (line == kInputLine && !withInputLine) continue;
-    text += line;
-    text += kNativeLineEnd;
-  }
-  return text;
-}
 
 std::string& ExecutableDirectoryOverride() {
   static std::string directory;
@@ -172,11 +151,11 @@ CIniFile::CIniFile(std::string directory)
     : directory_(WithoutTrailingSeparator(std::move(directory))) {}
 
 void CIniFile::PrepareFile(std::string_view name) {
-  PrepareFileWithText(std::string(name), DefaultText(true));
+  PrepareFileWithText(std::string(name), settings::DefaultFileText(true, kNativeLineEnd));
 }
 
 void CIniFile::PrepareFile(std::wstring_view name) {
-  PrepareFileWithText(WideToUtf8(name), DefaultText(false));
+  PrepareFileWithText(WideToUtf8(name), settings::DefaultFileText(false, kNativeLineEnd));
 }
 
 void CIniFile::PrepareFileWithText(std::string name, std::string_view defaultText) {

@@ -198,7 +198,6 @@ ButtonBounds AccordionButtonBounds(int button, const ClientRect& client) {
 }
 
 ButtonBounds AccordionMarkerBounds(const ClientRect& client) {
-  constexpr int kMarkedButton = 20;
   const ButtonBounds button = AccordionButtonBounds(kMarkedButton, client);
   return {button.x + button.d / 4.0f, button.y + button.d / 4.0f, button.d / 2.0f};
 }

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <optional>
 
+#include "core/keyboard/Instrument.h"
+
 namespace orvane {
 
 struct IntPoint {
@@ -20,9 +22,6 @@ struct ClientRect {
   int bottom = 0;
   bool operator==(const ClientRect&) const = default;
 };
-
-inline constexpr int kPianoKeyCount = 37;
-inline constexpr int kAccordionButtonCount = 49;
 
 // True for the white keys of the piano (index mod 12 in {0, 2, 4, 5, 7, 9, 11}).
 bool IsWhiteKey(int keyIndex);

@@ -64,7 +64,7 @@ constexpr std::array<PianoEntry, 37> kPianoTable{{
 
 // "Accordion left hand keys": button b is column b / 4 (circle of fifths from C#) and row b % 4
 // (bass, major, minor, seventh). Chords list their root, the top note, first.
-constexpr std::array<AccordionEntry, KeyLayout::kButtonCount> kAccordionTable{{
+constexpr std::array<AccordionEntry, kAccordionButtonCount> kAccordionTable{{
     { 0, '1',                          {1, 13}},           // C#  bass
     { 1, 'Q',                          {25, 17, 20}},      //     major
     { 2, 'A',                          {25, 16, 20}},      //     minor
@@ -157,7 +157,7 @@ int KeyLayout::ButtonForKey(int keyCode) const {
 
 int KeyLayout::KeyForButton(int button) const {
   // The table lists the buttons by index.
-  if (button < 0 || button >= kButtonCount) return kNoKey;
+  if (button < 0 || button >= kAccordionButtonCount) return kNoKey;
   return kAccordionTable[static_cast<std::size_t>(button)].keyCode;
 }
 

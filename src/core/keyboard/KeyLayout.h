@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "core/keyboard/Instrument.h"
 #include "core/keyboard/NoteList.h"
 
 namespace orvane {
@@ -15,7 +16,6 @@ class KeyLayout {
  public:
   static constexpr int kNoButton = 1000;  // ButtonForKey of a key without a button
   static constexpr int kNoKey = 13;       // KeyForButton of an index without a key
-  static constexpr int kButtonCount = 49;
 
   // Fills the button map; the note table stays empty until a Build call.
   KeyLayout();

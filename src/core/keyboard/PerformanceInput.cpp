@@ -6,12 +6,6 @@
 
 namespace orvane {
 
-namespace {
-
-constexpr int kPianoKeyCount = 37;
-
-}  // namespace
-
 PerformanceInput::PerformanceInput(CToneGen& toneGen, KeyboardDisplay& display)
     : toneGen_(toneGen), display_(display) {}
 
@@ -147,7 +141,7 @@ void PerformanceInput::PianoKeyClicked(int key) {
 }
 
 void PerformanceInput::AccordionButtonClicked(int button) {
-  if (button < 0 || button >= KeyLayout::kButtonCount) return;
+  if (button < 0 || button >= kAccordionButtonCount) return;
   if (!toneGen_.mouseSustain) {
     toneGen_.Reset();
     display_.RepaintAccordionButtons();

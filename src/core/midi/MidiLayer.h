@@ -23,6 +23,9 @@ constexpr std::uint8_t DataByte2(ShortMessage message) {
   return (message >> 16) & 0xFFu;
 }
 
+// A MIDI port's channels; the instrument's layer i plays on channel i.
+inline constexpr int kMidiChannelCount = 16;
+
 // The output number of the default output (the built-in synthesizer where it can sound).
 inline constexpr int kDefaultOutput = -1;
 

@@ -5,6 +5,7 @@
 
 #include "core/UserMessages.h"
 #include "core/config/IniFile.h"
+#include "core/config/Settings.h"
 #include "core/midi/DeviceMessages.h"
 #include "core/midi/MidiBytes.h"
 #include "core/midi/ToneGen.h"
@@ -17,18 +18,17 @@ using namespace device_messages;
 
 constexpr int kFailureStatus = 1;
 
-constexpr std::string_view kSection = "COMMON_SETTINGS";
-
 }  // namespace
 
 CToneGen::CToneGen(MidiLayer& midi, UserMessages& messages, CIniFile& iniFile)
     : midi_(midi), messages_(messages) {
-  iniFile.PrepareFile(std::string_view("Orvane.ini"));
-  hardwareKeyboardEnabled = iniFile.ReadInt(kSection, "ISHARDWAREMIDIKBDENABLED", 0);
-  inDeviceIndex = iniFile.ReadInt(kSection, "MIDIINDEVINDEX", 0);
+  using namespace settings;
+  iniFile.PrepareFile(kFileName);
+  hardwareKeyboardEnabled = iniFile.ReadInt(kCommonSection, kHardwareKeyboardEnabled, 0);
+  inDeviceIndex = iniFile.ReadInt(kCommonSection, kInDeviceIndex, 0);
   if (!OpenStartupOutput()) return;
   SendProgramsAndVolumes();
-  ChangeMidiOutDev(iniFile.ReadInt(kSection, "MIDIOUTDEVINDEX", 0));
+  ChangeMidiOutDev(iniFile.ReadInt(kCommonSection, kOutDeviceIndex, 0));
 }
 
 CToneGen::~CToneGen() {

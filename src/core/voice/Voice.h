@@ -3,9 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#include "core/midi/MidiLayer.h"
+
 namespace orvane {
 
-inline constexpr int kLayerCount = 16;
+inline constexpr int kLayerCount = kMidiChannelCount;
 
 // The settings of the 16 layers; layer i always sends on MIDI channel i.
 // Patch and volume bytes above 127 can only come from a voice file; they are kept as stored.
