@@ -3,9 +3,8 @@
 # the background and however early the first key comes: the default output gets the program
 # change of channel 1, the 16 volumes and the 32 programs and volumes; after the switch to the
 # stored output that one gets 32, then 32 more for the loaded voice and the silencing of the
-# layout switch, and only then the first note. Without its synthesizer module the program plays
-# on the ports as it does when the synthesizer cannot sound; without its user interface module it
-# says so and ends.
+# layout switch, and only then the first note. Without its synthesizer's process beside it the
+# program plays on the ports as it does when the synthesizer cannot sound.
 # Usage: startup-order.sh ORVANE RECEIVER LIST-OUTPUTS
 # Exit 77 (skipped) when Xvfb, jackd or xdotool is missing.
 set -uo pipefail
@@ -105,14 +104,14 @@ start_and_press stored
 expect_file "$work/first.txt" "$(startup_messages; reset_messages)" "default output after the answer"
 expect_file "$work/stored.txt" "$(stored_messages)" "stored output after the answer"
 
-# 5. The program without its synthesizer module (a broken installation): the synthesizer cannot
+# 5. The program without its synthesizer's process (a broken installation): the synthesizer cannot
 # sound although JACK could play it, so the first port is the default output, as in 1.
 unset ORVANE_AUDIO_DRIVER
 mkdir -p "$work/bare"
 cp "$orvane" "$work/bare/"
 orvane=$work/bare/orvane
 start_and_press stored
-expect_file "$work/first.txt" "$(startup_messages; reset_messages)" "default output without the module"
-expect_file "$work/stored.txt" "$(stored_messages)" "stored output without the module"
+expect_file "$work/first.txt" "$(startup_messages; reset_messages)" "default output without the process"
+expect_file "$work/stored.txt" "$(stored_messages)" "stored output without the process"
 
 echo "start-up order passed"
