@@ -1,9 +1,13 @@
 # Shared by the end-to-end test and the measurements: a private X server (Xvfb) and JACK server
 # (dummy driver), stopped with every other process listed in `pids` when the script ends.
 # Sourcing scripts set `orvane` and `list_outputs`, and use `work` for logs and `settings` as the
-# program's settings directory; exit 77 means a tool is missing (skipped).
+# program's settings directory; exit 77 means a tool is missing (skipped). A script that brings
+# its own display server sets `e2e_display=none` first. ORVANE_E2E_JACK_PREFIX names the JACK
+# servers (default orvane-e2e), for machines whose JACK servers are shared out by name.
 
-for tool in Xvfb jackd jack_lsp xdotool xdpyinfo; do
+e2e_tools=(jackd jack_lsp)
+[[ ${e2e_display:-xvfb} == xvfb ]] && e2e_tools+=(Xvfb xdotool xdpyinfo)
+for tool in "${e2e_tools[@]}"; do
   command -v "$tool" >/dev/null || { echo "e2e: $tool missing, skipped"; exit 77; }
 done
 
@@ -38,20 +42,22 @@ wait_for() {
 }
 
 # --- X server on a free display ---
-# Xvfb picks the display itself and writes its number: lock files in /tmp tell nothing where /tmp
-# is private to this test while X's abstract sockets are shared by the whole machine.
-exec {display_fd}>"$work/display"
-Xvfb -displayfd "$display_fd" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec {display_fd}>&-
-wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
-display=:$(head -n 1 "$work/display")
-export DISPLAY=$display
-wait_for 100 xdpyinfo || fail "Xvfb did not start"
-xset r on 2>/dev/null || true  # auto-repeat on: holding a key must still play once
+if [[ ${e2e_display:-xvfb} == xvfb ]]; then
+  # Xvfb picks the display itself and writes its number: lock files in /tmp tell nothing where /tmp
+  # is private to this test while X's abstract sockets are shared by the whole machine.
+  exec {display_fd}>"$work/display"
+  Xvfb -displayfd "$display_fd" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  pids+=($!)
+  exec {display_fd}>&-
+  wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
+  display=:$(head -n 1 "$work/display")
+  export DISPLAY=$display
+  wait_for 100 xdpyinfo || fail "Xvfb did not start"
+  xset r on 2>/dev/null || true  # auto-repeat on: holding a key must still play once
+fi
 
 # --- JACK server of our own ---
-export JACK_DEFAULT_SERVER=orvane-e2e-$$
+export JACK_DEFAULT_SERVER=${ORVANE_E2E_JACK_PREFIX:-orvane-e2e}-$$
 export JACK_NO_START_SERVER=1
 # 256 frames (5.3 ms) unless the caller sets another period (the latency measure uses a
 # musician's 64): without real-time scheduling, on a loaded machine, clients miss 1.3 ms
@@ -94,7 +100,8 @@ receive_program_output() {
 # Waits until the receiver has got exactly $2 (lines of hex bytes); $1 names the check.
 expect_received() {
   local what=$1 expected=$2
-  wait_for 30 test "$(cat "$work/received.txt")" = "$expected" ||
+  # The file is read anew at every try.
+  wait_for 30 sh -c '[ "$(cat "$1")" = "$2" ]' _ "$work/received.txt" "$expected" ||
     fail "$what: received $(tr '\n' '|' <"$work/received.txt"), expected $(tr '\n' '|' <<<"$expected")"
 }
 
