@@ -13,6 +13,7 @@
 #include "ui/CommandIds.h"
 #include "ui/DesktopServices.h"
 #include "ui/QtText.h"
+#include "ui/X11Focus.h"
 
 namespace orvane {
 namespace {
@@ -97,6 +98,12 @@ void CAboutDlg::LayOut() {
 void CAboutDlg::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) LayOut();
   QDialog::changeEvent(event);
+}
+
+void CAboutDlg::setVisible(bool visible) {
+  if (!visible) PassX11FocusOnHide(*this);
+  QDialog::setVisible(visible);
+  if (visible) TakeX11FocusWhenShown(*this);
 }
 
 }  // namespace orvane

@@ -33,6 +33,9 @@ class CAboutDlg : public QDialog {
   Q_OBJECT
 
  public:
+  // Takes the keys the moment it is shown and hands them back before it hides, also without
+  // a window manager.
+  void setVisible(bool visible) override;
   CAboutDlg(DesktopServices& desktop, QWidget* parent);
 
  protected:

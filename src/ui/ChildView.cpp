@@ -37,7 +37,12 @@ CChildView::CChildView(const AppServices& services, QWidget* parent)
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);  // the paint fills everything it is asked for
   setAttribute(Qt::WA_KeyCompression, false);
-  x11State_ = QGuiApplication::platformName() == QLatin1String("xcb");
+  const QString platform = QGuiApplication::platformName();
+  if (platform == QLatin1String("xcb")) {
+    keyState_ = KeyState::X11;
+  } else if (platform.startsWith(QLatin1String("wayland"))) {
+    keyState_ = KeyState::Wayland;
+  }
 }
 
 CChildView::~CChildView() = default;
@@ -240,7 +245,8 @@ void CChildView::paintEvent(QPaintEvent* event) {
   if (input_.keyboardType() == KeyboardType::Accordion) {
     painter_.PaintAccordion(painter, area, buttonLooks_, pressed);
   } else {
-    painter_.PaintPiano(painter, area, pianoLooks_, pressed, palette().color(QPalette::Base));
+    painter_.PaintPiano(painter, area, pianoLooks_, pressed,
+                        palette().color(QPalette::Active, QPalette::Base));
   }
   if (systemPaint) {
     fullPaintPending_ = false;

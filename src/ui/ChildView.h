@@ -45,9 +45,11 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   CToneGen& toneGen() { return toneGen_; }
   PerformanceInput& input() { return input_; }
   const KeyboardPainter& painter() const { return painter_; }
-  // True on X11: Caps Lock is read from the event state and repeated keys are told apart by the
-  // server (or by timestamps). Otherwise Caps Lock is tracked from its presses.
-  void SetX11EventState(bool fromX11) { x11State_ = fromX11; }
+  // Where the Caps Lock state comes from. X11 and Wayland give every key event the XKB
+  // modifier state from before the event; on X11 the server is also asked at focus-in, and
+  // repeated keys are told apart by the server (or by timestamps). Tracked: from its presses.
+  enum class KeyState { Tracked, X11, Wayland };
+  void SetKeyState(KeyState source) { keyState_ = source; }
 
   // left, top, right, bottom of the main window in screen pixels.
   std::array<int, 4> savedWindowRect{};
@@ -66,6 +68,7 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   void OnMidiInput(ShortMessage message) override;
 
  protected:
+  bool event(QEvent* event) override;
   bool focusNextPrevChild(bool next) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -107,7 +110,7 @@ class CChildView : public QWidget, public KeyboardDisplay, public MidiInputSink 
   bool painted_ = false;
   QMenu* keyboardSettingsMenu_ = nullptr;
   ModifierState modifiers_;
-  bool x11State_ = false;
+  KeyState keyState_ = KeyState::Tracked;
   ReleasePairing releasePairing_{[this](const QKeyEvent& event) { TakeRelease(event); }};
   bool destroyed_ = false;
 };

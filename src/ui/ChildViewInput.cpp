@@ -12,7 +12,7 @@
 namespace orvane {
 namespace {
 
-constexpr quint32 kX11LockMask = 0x2;
+constexpr quint32 kLockMask = 0x2;  // XKB's Lock, a core modifier of every keymap
 
 }  // namespace
 
@@ -23,9 +23,11 @@ MappedKey CChildView::KeyOf(const QKeyEvent& event) const {
 }
 
 // Keeps the sustain-relevant key state as of this event: Shift sides by native code, Caps Lock
-// from the X11 event state (the state before the event) or tracked from its presses.
+// from the event's XKB state (the state before the event, on X11 and Wayland alike; on Wayland
+// the state that came with the focus arrives this way too) or tracked from its presses.
 void CChildView::TrackModifiers(const QKeyEvent& event, const MappedKey& key, bool pressed) {
   const int keyCode = key.virtualKey;
+  const bool stateInEvent = keyState_ != KeyState::Tracked;
   if (keyCode == key::kShift) {
     if (key.side == KeySide::Right) {
       modifiers_.rightShiftDown = pressed;
@@ -37,10 +39,10 @@ void CChildView::TrackModifiers(const QKeyEvent& event, const MappedKey& key, bo
     // The latch flips at the press; its release reports what the press made of it.
     if (pressed) {
       modifiers_.capsLockOn =
-          x11State_ ? (event.nativeModifiers() & kX11LockMask) == 0 : !modifiers_.capsLockOn;
+          stateInEvent ? (event.nativeModifiers() & kLockMask) == 0 : !modifiers_.capsLockOn;
     }
-  } else if (x11State_) {
-    modifiers_.capsLockOn = (event.nativeModifiers() & kX11LockMask) != 0;
+  } else if (stateInEvent) {
+    modifiers_.capsLockOn = (event.nativeModifiers() & kLockMask) != 0;
   }
 }
 
@@ -81,17 +83,31 @@ void CChildView::focusOutEvent(QFocusEvent* event) {
   // Their releases will not reach the view either.
   modifiers_.leftShiftDown = false;
   modifiers_.rightShiftDown = false;
-  QWidget::focusOutEvent(event);
+  // No QWidget::focusOutEvent: it repaints the whole view for a focus frame the view does not
+  // draw, which would show keys that still sound as released.
+  event->accept();
 }
 
 // Caps Lock may have changed in another window; the Shift keys were forgotten at focus loss.
-// A pedal found up stops what it held.
+// A pedal found up stops what it held. Qt on Wayland keeps the modifier state that comes with
+// the focus to itself: the next key event brings it, before that key is handled (nothing is
+// held meanwhile: the focus loss released every key).
 void CChildView::focusInEvent(QFocusEvent* event) {
+  const bool x11 = keyState_ == KeyState::X11;
   // Before the first key event reaches the view; the server is asked only the first time.
-  releasePairing_.SetActive(x11State_ && !EnableX11DetectableAutoRepeat());
-  if (x11State_) modifiers_.capsLockOn = X11CapsLockOn().value_or(modifiers_.capsLockOn);
+  releasePairing_.SetActive(x11 && !EnableX11DetectableAutoRepeat());
+  if (x11) modifiers_.capsLockOn = X11CapsLockOn().value_or(modifiers_.capsLockOn);
   input_.ModifiersChanged(modifiers_);
-  QWidget::focusInEvent(event);
+  event->accept();  // nor QWidget's repaint here
+}
+
+// A change of activation changes nothing the view shows: QWidget would repaint it all when the
+// palette's active and inactive colours differ, and so draw keys that still sound as released.
+bool CChildView::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 bool CChildView::focusNextPrevChild(bool /*next*/) {

@@ -27,6 +27,7 @@ CMainFrame::CMainFrame(const AppServices& services, std::function<bool(int)> app
   setAttribute(Qt::WA_DeleteOnClose);
   setCentralWidget(&view_);
   setFocusProxy(&view_);  // focus given to the frame goes to the view
+  positionKnown_ = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 CMainFrame::~CMainFrame() {
@@ -74,14 +75,18 @@ QSize CMainFrame::FrameMargins() const {
   return frameGeometry().size() - geometry().size();
 }
 
-// The limits are for the outer window; Qt's minimum size is for the inside of the frame.
+// The limits are for the outer window; Qt's minimum size is for the inside of the frame. On
+// Wayland Qt would hold a tile narrower than the minimum at the minimum and draw past the
+// tile's edge, where the compositor cuts the keyboard off: there the compositor's size rules.
 void CMainFrame::ApplyOuterMinimum() {
+  if (!positionKnown_) return;
   const QSize margins = FrameMargins();
   setMinimumSize(minTrackWidth - margins.width(), minTrackHeight - margins.height());
 }
 
 void CMainFrame::Place() {
   const std::array<int, 4>& saved = view_.savedWindowRect;
+  readRect_ = saved;
   const bool hasSaved = saved[0] != 0 || saved[1] != 0 || saved[2] != 0 || saved[3] != 0;
   if (hasSaved) {
     // Used as stored, on a screen or not; the minimum size still applies.
@@ -102,12 +107,12 @@ void CMainFrame::ApplyPlacement() {
   const QSize margins = FrameMargins();
   ApplyOuterMinimum();
   resize(placedOuter_.size() - margins);
-  move(placedOuter_.topLeft());
+  if (positionKnown_) move(placedOuter_.topLeft());
 }
 
 void CMainFrame::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (placementChecked_ || windowHandle() == nullptr) return;
+  if (placementChecked_ || windowHandle() == nullptr || !positionKnown_) return;
   placementChecked_ = true;
   windowHandle()->installEventFilter(this);
 }
@@ -133,11 +138,24 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     return;
   }
-  const QRect outer = RectangleToStore();
-  view_.savedWindowRect = {outer.left(), outer.top(), outer.left() + outer.width(),
-                           outer.top() + outer.height()};
+  view_.savedWindowRect = RectangleToStore();
   view_.OnDestroy();
   event->accept();
+}
+
+// A change of activation repaints nothing: QWidget would repaint the frame, and with it the
+// view, drawing keys that still sound as released. The children still hear of it.
+bool CMainFrame::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
+    for (QObject* child : children()) {
+      auto* widget = qobject_cast<QWidget*>(child);
+      if (widget != nullptr && widget->isVisible() && !widget->isWindow()) {
+        QCoreApplication::sendEvent(widget, event);
+      }
+    }
+    return true;
+  }
+  return QMainWindow::event(event);
 }
 
 // Whenever the window becomes active again the view takes the keys.
@@ -170,15 +188,31 @@ void CMainFrame::RememberNormalRectangle() {
   }
 }
 
+// A size the window system imposed is not the player's: a tiling or full-screen compositor's
+// tile fills the screen's width or height, or stays under the minimum the player cannot go
+// below, and it differs from the size the window asked for.
+bool CMainFrame::SizeImposed(QSize size) const {
+  if (size == placedOuter_.size()) return false;
+  if (size.width() < minTrackWidth || size.height() < minTrackHeight) return true;
+  const QScreen* shownOn = screen();
+  if (shownOn == nullptr) return false;
+  const QSize available = shownOn->availableGeometry().size();
+  return size.width() >= available.width() || size.height() >= available.height();
+}
+
 // A minimised, maximised or full-screen window stores the rectangle it had before, so the next
-// start opens a normal window; the minimum size applies to what is stored as well.
-QRect CMainFrame::RectangleToStore() const {
+// start opens a normal window; the minimum size applies to what is stored as well. A window
+// the system gave its size keeps the rectangle read at the start, and where the platform tells
+// no position, the position stays the one asked for.
+std::array<int, 4> CMainFrame::RectangleToStore() const {
   QRect outer = frameGeometry();
   if ((windowState() & (kEnlargedStates | Qt::WindowMinimized)) != 0 && normalOuter_.isValid()) {
     outer = normalOuter_;
   }
+  if (SizeImposed(outer.size())) return readRect_;
+  if (!positionKnown_) outer.moveTopLeft(placedOuter_.topLeft());
   outer.setSize(outer.size().expandedTo(QSize(minTrackWidth, minTrackHeight)));
-  return outer;
+  return {outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()};
 }
 
 }  // namespace orvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ class CMainFrame : public QMainWindow {
   static constexpr int minTrackHeight = 150;
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -49,13 +51,17 @@ class CMainFrame : public QMainWindow {
   void ApplyOuterMinimum();
   QSize FrameMargins() const;
   void RememberNormalRectangle();
-  QRect RectangleToStore() const;
+  bool SizeImposed(QSize size) const;
+  std::array<int, 4> RectangleToStore() const;
 
   static constexpr Qt::WindowStates kEnlargedStates = Qt::WindowMaximized | Qt::WindowFullScreen;
 
   std::function<bool(int)> appCommands_;
   CChildView view_;
-  QRect placedOuter_;  // the outer rectangle the window was placed at
+  // Wayland tells a window neither where it is nor lets it place itself.
+  bool positionKnown_ = true;
+  std::array<int, 4> readRect_{};  // the saved rectangle as read at the start
+  QRect placedOuter_;              // the outer rectangle the window was placed at
   QRect normalOuter_;  // the last outer rectangle seen while neither minimised nor enlarged
   bool placementChecked_ = false;
   int runningCommands_ = 0;      // commands under way, each perhaps in a dialog's event loop

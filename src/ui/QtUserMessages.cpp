@@ -7,8 +7,10 @@
 #include <QEventLoop>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 
 #include "ui/QtText.h"
+#include "ui/X11Focus.h"
 
 namespace orvane {
 namespace {
@@ -34,6 +36,19 @@ QWidget* ShownMainWindow() {
   return nullptr;
 }
 
+// A box that has the keys the moment it is shown and, when it closes, gives them back to its
+// owner (a box without one: to the main window), also with no window manager to do so.
+class Box : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+  void setVisible(bool visible) override {
+    if (!visible) PassX11FocusOnHide(*this, ShownMainWindow());
+    QMessageBox::setVisible(visible);
+    if (visible) TakeX11FocusWhenShown(*this);
+  }
+};
+
 // `owner` null: no owner, not modal. A modal dialog blocks every window but its own children,
 // so while one is open the box belongs to it, whatever the caller asked.
 void Show(std::string_view text, std::string_view caption, MessageIcon icon, QWidget* owner) {
@@ -45,11 +60,13 @@ void Show(std::string_view text, std::string_view caption, MessageIcon icon, QWi
     return;
   }
   if (QWidget* modal = QApplication::activeModalWidget()) owner = modal;
-  QMessageBox box(ToQtIcon(icon), ToQString(caption), ToQString(text), QMessageBox::Ok, owner);
+  Box box(ToQtIcon(icon), ToQString(caption), ToQString(text), QMessageBox::Ok, owner);
   if (owner != nullptr) {
     // Transient for its owner, so window managers keep it above; OK, Return, Space and Esc (the
-    // only button is also the escape button) close it.
+    // only button is also the escape button) close it. The owner is the active window again.
+    const QPointer<QWidget> ownerLeft(owner);
     box.exec();
+    if (ownerLeft && ownerLeft->isVisible()) ownerLeft->activateWindow();
     return;
   }
   // The other windows stay usable (and the main window playable) while the box is shown, yet the

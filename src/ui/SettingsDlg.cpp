@@ -20,6 +20,7 @@
 #include "ui/DialogControlIds.h"
 #include "ui/QtDropDownList.h"
 #include "ui/QtText.h"
+#include "ui/X11Focus.h"
 
 namespace orvane {
 
@@ -253,6 +254,12 @@ void CSettingsDlg::accept() {
 void CSettingsDlg::reject() {
   toneGen.Reset();
   QDialog::reject();
+}
+
+void CSettingsDlg::setVisible(bool visible) {
+  if (!visible) PassX11FocusOnHide(*this);
+  QDialog::setVisible(visible);
+  if (visible) TakeX11FocusWhenShown(*this);
 }
 
 }  // namespace orvane

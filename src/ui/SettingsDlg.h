@@ -24,6 +24,9 @@ class CSettingsDlg : public QDialog {
   Q_OBJECT
 
  public:
+  // Takes the keys the moment it is shown and hands them back before it hides, also without
+  // a window manager.
+  void setVisible(bool visible) override;
   // Silences the output and copies the tone generator's voice into the dialog.
   CSettingsDlg(CToneGen& toneGen, UserMessages& messages, QWidget* parent = nullptr);
 

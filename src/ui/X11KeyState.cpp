@@ -18,15 +18,19 @@
 
 namespace orvane {
 
+xcb_connection_t* X11Connection() {
 #if defined(ORVANE_HAVE_XCB)
-namespace {
-
-xcb_connection_t* Connection() {
   auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
   if (application == nullptr) return nullptr;
   auto* x11 = application->nativeInterface<QNativeInterface::QX11Application>();
   return x11 != nullptr ? x11->connection() : nullptr;
+#else
+  return nullptr;
+#endif
 }
+
+#if defined(ORVANE_HAVE_XCB)
+namespace {
 
 template <typename Reply>
 using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
@@ -57,7 +61,7 @@ bool AskForDetectableAutoRepeat(xcb_connection_t* connection) {
 bool EnableX11DetectableAutoRepeat() {
 #if defined(ORVANE_HAVE_XCB) && defined(ORVANE_HAVE_XCB_XKB)
   static const bool enabled = [] {
-    xcb_connection_t* connection = Connection();
+    xcb_connection_t* connection = X11Connection();
     return connection != nullptr && AskForDetectableAutoRepeat(connection);
   }();
   return enabled;
@@ -68,7 +72,7 @@ bool EnableX11DetectableAutoRepeat() {
 
 std::optional<bool> X11CapsLockOn() {
 #if defined(ORVANE_HAVE_XCB)
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = X11Connection();
   if (connection == nullptr) return std::nullopt;
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
   const ReplyPtr<xcb_query_pointer_reply_t> reply(

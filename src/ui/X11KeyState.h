@@ -2,7 +2,12 @@
 
 #include <optional>
 
+struct xcb_connection_t;
+
 namespace orvane {
+
+// The program's connection to the X server; null off X11.
+xcb_connection_t* X11Connection();
 
 // Asks the X server, once per run, to send no release for a key it repeats: a held key then
 // arrives as one press, repeated presses and one release when it is let go, so a release is

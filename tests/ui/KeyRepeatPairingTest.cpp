@@ -15,7 +15,7 @@ class KeyRepeatPairing : public AppTest {
  protected:
   void SetUp() override {
     Start();
-    view().SetX11EventState(true);
+    view().SetKeyState(CChildView::KeyState::X11);
     view().clearFocus();
     view().setFocus();
     ASSERT_TRUE(view().hasFocus());

@@ -68,7 +68,7 @@ TEST_F(WindowPlaying, BothShiftsReleasingTheFirstSilencesButTheSecondStillHolds)
 
 TEST_F(WindowPlaying, CapsLockFromTheX11StateLatchesSustain) {
   Start();
-  view().SetX11EventState(true);
+  view().SetKeyState(CChildView::KeyState::X11);
   // Caps Lock turned on: the press comes without the lock bit, everything after it with it.
   Press(Qt::Key_CapsLock, x11::kCapsLock, Qt::NoModifier, 0);
   Release(Qt::Key_CapsLock, x11::kCapsLock, Qt::NoModifier, kLockMask);
@@ -83,7 +83,7 @@ TEST_F(WindowPlaying, CapsLockFromTheX11StateLatchesSustain) {
 
 TEST_F(WindowPlaying, CapsLockTrackedFromItsPressesWithoutAWindowSystemState) {
   Start();
-  view().SetX11EventState(false);
+  view().SetKeyState(CChildView::KeyState::Tracked);
   Tap(Qt::Key_CapsLock, 0);
   Tap(Qt::Key_Z, 0);
   EXPECT_EQ(NotesAndResets(), (Notes{kReset, NoteOn(0, 36)}));
@@ -91,6 +91,29 @@ TEST_F(WindowPlaying, CapsLockTrackedFromItsPressesWithoutAWindowSystemState) {
   Tap(Qt::Key_Z, 0);
   EXPECT_EQ(NotesAndResets(),
             (Notes{kReset, NoteOn(0, 36), kReset, NoteOn(0, 36), NoteOff(0, 36)}));
+}
+
+// Wayland gives the same XKB state with every key event, and the state that came with the focus
+// arrives with the first key event after it: Caps Lock turned off in another window is off for
+// the next key, which the latch, seen last on, would otherwise hold.
+TEST_F(WindowPlaying, CapsLockFromTheWaylandStateAlsoAfterTheFocusCameBack) {
+  Start();
+  view().SetKeyState(CChildView::KeyState::Wayland);
+  Press(Qt::Key_CapsLock, x11::kCapsLock, Qt::NoModifier, 0);
+  Release(Qt::Key_CapsLock, x11::kCapsLock, Qt::NoModifier, kLockMask);
+  Press(Qt::Key_Z, x11::kZ, Qt::NoModifier, kLockMask);
+  Release(Qt::Key_Z, x11::kZ, Qt::NoModifier, kLockMask);
+  EXPECT_EQ(NotesAndResets(), (Notes{kReset, NoteOn(0, 36)}));
+  QLineEdit elsewhere;
+  elsewhere.show();
+  QApplication::setActiveWindow(&elsewhere);
+  QCoreApplication::processEvents();
+  QApplication::setActiveWindow(&frame());
+  QCoreApplication::processEvents();
+  midi_.Clear();
+  Press(Qt::Key_Q, x11::kQ, Qt::NoModifier, 0);
+  Release(Qt::Key_Q, x11::kQ, Qt::NoModifier, 0);
+  EXPECT_EQ(NotesAndResets(), (Notes{kReset, NoteOn(0, 48), NoteOff(0, 48)}));
 }
 
 TEST_F(WindowPlaying, EnterSilencesAtPressAndAtRelease) {
@@ -177,6 +200,27 @@ TEST_F(WindowPlaying, LosingTheFocusReleasesHeldKeys) {
   midi_.Clear();
   Press(Qt::Key_Q, x11::kQ);
   EXPECT_EQ(NotesAndResets(), (Notes{NoteOn(0, 48)}));
+}
+
+// Seen on X11 and Wayland alike: the focus leaving repainted the whole view, and a key clicked
+// with the mouse was drawn released while its note still sounded.
+TEST_F(WindowPlaying, ClickedKeyStaysDrawnPressedWhenTheWindowLosesTheFocus) {
+  Start();
+  const QPoint key = PianoKeyCentre(5);
+  Mouse(QEvent::MouseButtonPress, Qt::LeftButton, key);
+  Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, key);
+  const QColor pressed(191, 191, 191);
+  ASSERT_EQ(ShownAt(key), pressed);
+  QLineEdit elsewhere;
+  elsewhere.show();
+  QApplication::setActiveWindow(&elsewhere);
+  elsewhere.setFocus();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ShownAt(key), pressed) << "after the focus went";
+  QApplication::setActiveWindow(&frame());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ShownAt(key), pressed) << "after the focus came back";
+  EXPECT_EQ(NotesAndResets().back(), NoteOn(0, 41));
 }
 
 TEST_F(WindowPlaying, HardwareKeyboardNotesPassThroughTheView) {

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QtTest/QTest>
+#include <functional>
 #include <optional>
 
 #include "AppFixture.h"
@@ -194,6 +195,38 @@ TEST_F(WindowLifecycle, MaximisedWindowGoesBackAndMinimisedOneStoresItsNormalRec
   EXPECT_EQ(IniValue("POSITION", "TOP"), 20);
   EXPECT_EQ(IniValue("POSITION", "RIGHT"), 780);
   EXPECT_EQ(IniValue("POSITION", "BOTTOM"), 200);
+}
+
+// A tiling compositor gives the window the screen's width or height, or less than its minimum:
+// that size is not the player's and is not stored; a size the player chose is.
+TEST_F(WindowLifecycle, SizeTheWindowSystemImposedIsNotStored) {
+  const struct {
+    const char* saved;
+    std::function<QSize(QSize)> size;  // from the screen's available size
+    QRect stored;
+  } cases[] = {
+      {"LEFT=30\nTOP=20\nRIGHT=780\nBOTTOM=200\n", [](QSize screen) { return screen; },
+       QRect(30, 20, 750, 180)},
+      {"LEFT=30\nTOP=20\nRIGHT=780\nBOTTOM=200\n",
+       [](QSize screen) { return QSize(400, screen.height()); }, QRect(30, 20, 750, 180)},
+      {"", [](QSize screen) { return QSize(screen.width(), 300); }, QRect(0, 0, 0, 0)},
+      {"LEFT=30\nTOP=20\nRIGHT=780\nBOTTOM=200\n", [](QSize) { return QSize(760, 210); },
+       QRect(30, 20, 760, 210)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.saved);
+    WriteFile("Orvane.ini", std::string("[POSITION]\n") + c.saved);
+    Start();
+    const QSize margins = frame().frameGeometry().size() - frame().geometry().size();
+    frame().setMinimumSize(0, 0);  // as a compositor's tile overrides it
+    frame().resize(c.size(frame().screen()->availableGeometry().size()) - margins);
+    QCoreApplication::processEvents();
+    Close();
+    EXPECT_EQ(IniValue("POSITION", "LEFT"), c.stored.left());
+    EXPECT_EQ(IniValue("POSITION", "TOP"), c.stored.top());
+    EXPECT_EQ(IniValue("POSITION", "RIGHT"), c.stored.left() + c.stored.width());
+    EXPECT_EQ(IniValue("POSITION", "BOTTOM"), c.stored.top() + c.stored.height());
+  }
 }
 
 TEST_F(WindowLifecycle, ExitCommandSavesLikeAClose) {
