@@ -60,6 +60,13 @@ close_program() {
   expect_exit
 }
 
+# Waits until the focus is the program's again, and a moment longer: through XWayland, keys sent
+# in the instant sway has moved the focus may reach X before its focus has moved.
+focus_back() {
+  wait_for 50 program_focused || fail "the focus did not come back"
+  sleep 0.5
+}
+
 # Key presses and releases, each one a command of the input sender.
 keys() {
   local key
@@ -104,8 +111,7 @@ input window
 expect_received "the focus moved to another window with Q and W held" $'90 30 7f\n90 32 7f\n80 30 00\n80 32 00'
 keys release:$KEY_Q release:$KEY_W
 input unwindow
-wait_for 50 program_focused || fail "the focus did not come back"
-sleep 0.5
+focus_back
 [[ $(cat "$work/received.txt") == $'90 30 7f\n90 32 7f\n80 30 00\n80 32 00' ]] ||
   fail "keys released elsewhere sent $(tr '\n' '|' <"$work/received.txt")"
 
@@ -132,7 +138,7 @@ step=caps-lock-elsewhere
 input window
 keys press:$KEY_CAPSLOCK release:$KEY_CAPSLOCK
 input unwindow
-wait_for 50 program_focused || fail "the focus did not come back"
+focus_back
 : >"$work/received.txt"
 keys press:$KEY_Z release:$KEY_Z wait:300
 expect_received "Z with Caps Lock turned on in another window" $'90 24 7f'
@@ -141,7 +147,7 @@ keys press:$KEY_ENTER release:$KEY_ENTER  # silences Z
 input window
 keys press:$KEY_CAPSLOCK release:$KEY_CAPSLOCK
 input unwindow
-wait_for 50 program_focused || fail "the focus did not come back"
+focus_back
 # (the first key event brings the state: the pedal found up silences everything first)
 : >"$work/received.txt"
 keys press:$KEY_Z release:$KEY_Z
@@ -175,7 +181,7 @@ input window
 sleep 0.5
 [[ $(pixel_at 20 790) == "191,191,191" ]] || fail "losing the activation redrew the key as $(pixel_at 20 790)"
 input unwindow
-wait_for 50 program_focused || fail "the focus did not come back"
+focus_back
 
 step=piano-split
 # A second tiled window halves the tile below the window's minimum width: the piano is drawn
@@ -189,7 +195,7 @@ for k in 1 2 4 5 6 8 9 10 11 12 13 15 16 17 18 19 20 21; do boundaries+=("$((k *
 [[ $(pixels "$shots/$mode-piano-split.png" "${boundaries[@]}" | sort -u) == "0,0,0" ]] ||
   fail "the piano does not fill the ${width}-pixel tile: $(pixels "$shots/$mode-piano-split.png" "${boundaries[@]}" | tr '\n' ' ')"
 input unwindow
-wait_for 50 program_focused || fail "the focus did not come back"
+focus_back
 
 step=stored-first
 # Closed while tiled: the tile is no rectangle the player chose; nothing was saved before, so
