@@ -19,7 +19,9 @@ case $mode in
     export QT_QPA_PLATFORM=wayland
     ;;
   xwayland)
-    command -v Xwayland >/dev/null || skip "Xwayland missing"
+    for tool in Xwayland xdotool xdpyinfo xhost; do
+      command -v "$tool" >/dev/null || skip "$tool missing"
+    done
     export QT_QPA_PLATFORM=xcb
     export DISPLAY
     DISPLAY=$(xwayland_display) || skip "sway started no XWayland"
@@ -38,17 +40,25 @@ mkdir -p "$shots"
 receive_program_output
 start_input us
 
-# Starts the program and waits until sway has given its window the focus.
+# True when the program has the keys: sway's focus is its window and, through XWayland, X's
+# input focus too (X follows sway's focus a moment later).
+program_has_keys() {
+  program_focused || return 1
+  [[ $mode == wayland ]] && return 0
+  xdotool search --all --pid "$orvane_pid" 2>/dev/null | grep -qx "$(xdotool getwindowfocus 2>/dev/null)"
+}
+
+# Starts the program and waits until it has the keys.
 start_program() {
   "$orvane" >>"$work/orvane.log" 2>&1 &
   orvane_pid=$!
   pids+=("$orvane_pid")
   for ((t = 0; t < 200; t++)); do
-    program_focused && break
+    program_has_keys && break
     kill -0 "$orvane_pid" 2>/dev/null || fail "the program ended at its start"
     sleep 0.1
   done
-  program_focused || fail "the window never had the focus"
+  program_has_keys || fail "the window never had the focus"
   wait_for 30 test -s "$work/received.txt"
   sleep 0.5
 }
@@ -59,11 +69,10 @@ close_program() {
   expect_exit
 }
 
-# Waits until the focus is the program's again, and a moment longer: through XWayland, keys sent
-# in the instant sway has moved the focus may reach X before its focus has moved.
+# Waits until the program has the keys again, and a moment longer.
 focus_back() {
-  wait_for 50 program_focused || fail "the focus did not come back"
-  sleep 0.5
+  wait_for 50 program_has_keys || fail "the focus did not come back"
+  sleep 0.3
 }
 
 # Key presses and releases, each one a command of the input sender.
