@@ -1,6 +1,7 @@
 #include "core/config/IniFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,8 @@
 #include <string>
 
 #include "LockedFolder.h"
+#include "TempDir.h"
+#include "core/config/TextEncoding.h"
 
 namespace fs = std::filesystem;
 
@@ -37,6 +40,18 @@ class IniFileTest : public ::testing::Test {
   void WriteFileText(const std::string& text) const {
     std::ofstream(IniPath(), std::ios::binary) << text;
   }
+
+  // The nine keys the view writes when its window is destroyed, in its order.
+  static constexpr IniEntry kShutdownEntries[] = {
+      {"COMMON_SETTINGS", "PRESSEDKEYCOLOR", 12566463},
+      {"COMMON_SETTINGS", "ISHARDWAREMIDIKBDENABLED", 0},
+      {"COMMON_SETTINGS", "MIDIOUTDEVINDEX", 2},
+      {"COMMON_SETTINGS", "MIDIINDEVINDEX", 1},
+      {"COMMON_SETTINGS", "KEYBOARDTYPE", 0},
+      {"POSITION", "LEFT", -1280},
+      {"POSITION", "TOP", 100},
+      {"POSITION", "RIGHT", -558},
+      {"POSITION", "BOTTOM", 250}};
 
   // What the view writes when its window is destroyed, in its order.
   static void WriteShutdownKeys(CIniFile& ini) {
@@ -276,6 +291,105 @@ TEST_F(IniFileTest, WriteKeepsPermissionsAndLeavesNoTemporaryFiles) {
   EXPECT_EQ(files, 1);
 }
 
+// Seen after kills during the exit save: the file was half new, half old, as each key was its
+// own replacement. All nine are one replacement now, with the very text the nine writes give.
+TEST_F(IniFileTest, ShutdownKeysWrittenAsOneGiveTheTextOfTheSingleWrites) {
+  const std::string utf16Text =
+      EncodeText({TextForm::Utf16LittleEndian,
+                  "; Klänge 音 \xF0\x9D\x84\x9E\r\n[POSITION]\r\nLEFT=1\r\n",
+                  {}});
+  const std::string texts[] = {
+      "",
+      kNarrowDefaultText,
+      "[COMMON_SETTINGS]\r\nMIDIOUTDEVINDEX=7\r\nKEYBOARDTYPE=1\r\n[POSITION]\r\n",
+      "; comment\n[Other]\nLEFT=3\n\n[common_settings]\n  MidiOutDevIndex = 3\n; end\n\n[x]\ny=1",
+      "\xEF\xBB\xBF[POSITION]\nTOP=4",
+      utf16Text,
+      EncodeText({TextForm::Utf16BigEndian, "[COMMON_SETTINGS]\nKEYBOARDTYPE=1\n", {}}),
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    WriteFileText(text);
+    CIniFile single(dir_.string());
+    WriteShutdownKeys(single);
+    const std::string expected = FileText();
+
+    WriteFileText(text);
+    CIniFile batch(dir_.string());
+    batch.PrepareFile(std::wstring_view(L"Orvane.ini"));
+    EXPECT_TRUE(batch.WriteInts(kShutdownEntries));
+    EXPECT_EQ(FileText(), expected);
+    EXPECT_EQ(batch.ReadInt("POSITION", "LEFT", 0), -1280);
+  }
+  // A missing file is made with the wide form's text first, as by the single writes.
+  fs::remove(IniPath());
+  CIniFile batch(dir_.string());
+  batch.PrepareFile(std::wstring_view(L"Orvane.ini"));
+  EXPECT_TRUE(batch.WriteInts(kShutdownEntries));
+  EXPECT_EQ(FileText(),
+            "[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=2\nISHARDWAREMIDIKBDENABLED=0\n"
+            "PRESSEDKEYCOLOR=12566463\nMIDIINDEVINDEX=1\nKEYBOARDTYPE=0\n"
+            "[POSITION]\nLEFT=-1280\nTOP=100\nRIGHT=-558\nBOTTOM=250\n");
+}
+
+// Seen with a file saved by a Windows editor: every value was ignored and ASCII sections were
+// appended to the UTF-16 text. Such a file is read, and written back in its own byte order.
+TEST_F(IniFileTest, Utf16FileIsReadAndWrittenBackInItsOwnEncoding) {
+  for (TextForm form : {TextForm::Utf16LittleEndian, TextForm::Utf16BigEndian}) {
+    SCOPED_TRACE(form == TextForm::Utf16BigEndian ? "big endian" : "little endian");
+    // A comment outside ASCII and beyond the 16-bit range, and a lone surrogate (a broken
+    // editor's), come back as they were.
+    const std::string loneSurrogate = "\xED\xA0\x80";
+    WriteFileText(EncodeText({form,
+                              "; Klänge 音 \xF0\x9D\x84\x9E " + loneSurrogate +
+                                  "\r\n[COMMON_SETTINGS]\r\nKEYBOARDTYPE=1\r\n[POSITION]\r\n"
+                                  "LEFT=-40\r\n",
+                              {}}));
+    CIniFile ini(dir_.string());
+    ini.PrepareFile(std::wstring_view(L"Orvane.ini"));
+    EXPECT_EQ(ini.ReadInt("COMMON_SETTINGS", "KEYBOARDTYPE", 0), 1);
+    EXPECT_EQ(ini.ReadInt("POSITION", "LEFT", 0), -40);
+
+    EXPECT_TRUE(ini.WriteInt("COMMON_SETTINGS", "KEYBOARDTYPE", 0));
+    EXPECT_TRUE(ini.WriteInt("POSITION", "TOP", 7));
+    const std::string bytes = FileText();
+    EXPECT_EQ(bytes.substr(0, 2), form == TextForm::Utf16BigEndian ? "\xFE\xFF" : "\xFF\xFE");
+    const DecodedText decoded = DecodeText(bytes);
+    EXPECT_EQ(decoded.form, form);
+    EXPECT_EQ(decoded.text, "; Klänge 音 \xF0\x9D\x84\x9E " + loneSurrogate +
+                                "\r\n[COMMON_SETTINGS]\r\nKEYBOARDTYPE=0\r\n[POSITION]\r\n"
+                                "LEFT=-40\r\nTOP=7\n");
+    EXPECT_EQ(EncodeText(decoded), bytes) << "decoding loses nothing";
+  }
+  // A UTF-16 file of odd length keeps its last byte; a UTF-8 byte order mark stays.
+  const std::string odd = EncodeText({TextForm::Utf16LittleEndian, "[POSITION]\n", {}}) + "x";
+  EXPECT_EQ(EncodeText(DecodeText(odd)), odd);
+  WriteFileText("\xEF\xBB\xBF[POSITION]\nLEFT=4\n");
+  CIniFile ini(dir_.string());
+  ini.PrepareFile(std::wstring_view(L"Orvane.ini"));
+  EXPECT_TRUE(ini.WriteInt("POSITION", "LEFT", 5));
+  EXPECT_EQ(FileText(), "\xEF\xBB\xBF[POSITION]\nLEFT=5\n");
+}
+
+TEST_F(IniFileTest, LinkedSettingsFileStaysALinkAndAFifoIsNeverWaitedOn) {
+  // A link to a file not there yet (a synced folder): the file is made, the link stays.
+  fs::create_directory(dir_ / "synced");
+  fs::create_symlink("synced/Orvane.ini", IniPath());
+  CIniFile ini(dir_.string());
+  ini.PrepareFile(std::wstring_view(L"Orvane.ini"));
+  EXPECT_EQ(ini.ReadInt("POSITION", "LEFT", 9), 9);
+  EXPECT_TRUE(ini.WriteInts(kShutdownEntries));
+  EXPECT_TRUE(fs::is_symlink(IniPath()));
+  EXPECT_EQ(ini.ReadInt("POSITION", "LEFT", 0), -1280);
+
+  // A FIFO reads as a missing file would and is never written.
+  fs::remove(IniPath());
+  ASSERT_EQ(::mkfifo(IniPath().c_str(), 0600), 0);
+  EXPECT_EQ(ini.ReadInt("POSITION", "LEFT", 9), 9);
+  EXPECT_FALSE(ini.WriteInts(kShutdownEntries));
+  EXPECT_TRUE(fs::is_fifo(IniPath()));
+}
+
 TEST_F(IniFileTest, SettingsDirectoryIsTheExecutablesWhenWritableElseThePerUserOne) {
   CIniFile::SetExecutableDirectory(dir_.string() + "/");
   EXPECT_EQ(CIniFile::ChooseSettingsDirectory(), dir_.string());
@@ -363,6 +477,38 @@ TEST_F(IniFileTest, InstalledCopyWithoutAUsableConfigDirectoryWritesNothingBesid
   EXPECT_EQ(ini.ReadInt("COMMON_SETTINGS", "KEYBOARDTYPE", 0), 0);
   EXPECT_TRUE(fs::is_empty(bin));
   CIniFile::SetExecutableDirectory("");
+}
+
+// Seen with a portable copy in an immutable folder: its settings and voice beside it were
+// ignored and the program started from defaults in ~/.config/orvane.
+TEST_F(IniFileTest, ExecutableFolderTakingNoNewFilesIsUsedWhenItsSettingsCanBeWritten) {
+  testing::TempDir configHome;
+  fs::permissions(configHome.path(), fs::perms::all, fs::perm_options::replace);
+  const ScopedEnvironment config("XDG_CONFIG_HOME", configHome.path().string());
+  const std::string perUser = (configHome.path() / "orvane").string();
+  const std::string settings = "[COMMON_SETTINGS]\nKEYBOARDTYPE=1\n";
+  for (bool withVoice : {true, false}) {
+    SCOPED_TRACE(withVoice ? "settings and voice" : "settings without a voice");
+    testing::ForEachFolderTakingNoNewFiles(
+        dir_,
+        [&] {
+          fs::remove(dir_ / "Orvane.orvset");
+          WriteFileText(settings);
+          if (withVoice) std::ofstream(dir_ / "Orvane.orvset") << std::string(112, '\0');
+        },
+        [&] {
+          CIniFile::SetExecutableDirectory(dir_.string());
+          CIniFile ini;
+          EXPECT_EQ(ini.GetDirectory(), withVoice ? dir_.string() : perUser);
+          if (withVoice) {
+            ini.PrepareFile(std::wstring_view(L"Orvane.ini"));
+            EXPECT_EQ(ini.ReadInt("COMMON_SETTINGS", "KEYBOARDTYPE", 0), 1);
+            EXPECT_TRUE(ini.WriteInt("COMMON_SETTINGS", "KEYBOARDTYPE", 0));
+            EXPECT_EQ(FileText(), "[COMMON_SETTINGS]\nKEYBOARDTYPE=0\n");
+          }
+          CIniFile::SetExecutableDirectory("");
+        });
+  }
 }
 
 }  // namespace

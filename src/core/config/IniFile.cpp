@@ -9,7 +9,9 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -90,7 +92,7 @@ bool IsInstalledProgramDirectory(const fs::path& directory) {
 bool IsWritableDirectory(const fs::path& directory) {
   std::error_code ec;
   if (!fs::is_directory(directory, ec)) return false;
-  const fs::path probe = directory / ".orvane-write-test";
+  const fs::path probe = directory / kWriteProbeName;
   if (fs::exists(probe, ec)) fs::remove(probe, ec);
   bool writable = false;
   {
@@ -99,6 +101,31 @@ bool IsWritableDirectory(const fs::path& directory) {
   }
   fs::remove(probe, ec);
   return writable;
+}
+
+// Whether the file is a regular one that can be opened for writing, found without waiting on
+// anything else that may lie there.
+bool IsWritableFile(const fs::path& file) {
+#ifndef _WIN32
+  const int fd = ::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  ::close(fd);
+  return regular;
+#else
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) return false;
+  std::fstream probe(file, std::ios::in | std::ios::out | std::ios::binary);
+  return probe.is_open();
+#endif
+}
+
+// A folder that takes no new files (immutable, or another user's) may still hold the settings
+// and the working voice of a portable copy, both writable: they are read and written in place.
+bool HoldsWritableSettings(const fs::path& directory) {
+  return IsWritableFile(directory / kSettingsFileName) &&
+         IsWritableFile(directory / kWorkingVoiceFileName);
 }
 
 fs::path PerUserDirectory() {
@@ -130,7 +157,10 @@ std::string CIniFile::ChooseSettingsDirectory() {
   const std::string executableDirectory = ExecutableDirectory();
   const fs::path executablePath = PathFromUtf8(executableDirectory);
   const bool installed = IsInstalledProgramDirectory(executablePath);
-  if (!installed && IsWritableDirectory(executablePath)) return executableDirectory;
+  if (!installed &&
+      (IsWritableDirectory(executablePath) || HoldsWritableSettings(executablePath))) {
+    return executableDirectory;
+  }
   const fs::path perUser = PerUserDirectory();
   std::error_code ec;
   if (!perUser.empty()) {
@@ -171,21 +201,31 @@ int CIniFile::ReadInt(std::string_view section, std::string_view key, int defaul
   if (path_.empty()) return defaultValue;
   const auto content = ReadWholeFile(PathFromUtf8(path_));
   if (!content || !content->exists) return defaultValue;
-  const auto value = IniDocument(content->bytes).Value(section, key);
+  const auto value = IniDocument(DecodeText(content->bytes).text).Value(section, key);
   if (!value) return defaultValue;
   // A value that is no number, or one beyond the int range, was not written by the program.
   return LeadingInt(*value, SignRule::kPlusOrMinus).value_or(defaultValue);
 }
 
 bool CIniFile::WriteInt(std::string_view section, std::string_view key, int value) {
+  const IniEntry entry{section, key, value};
+  return WriteInts(std::span(&entry, 1));
+}
+
+bool CIniFile::WriteInts(std::span<const IniEntry> entries) {
   if (path_.empty()) return false;
   const fs::path path = PathFromUtf8(path_);
   const auto content = ReadWholeFile(path);
-  // A file that exists but cannot be read must not be replaced by one holding only this key.
+  // A file that exists but cannot be read must not be replaced by one holding only these keys.
   if (!content) return false;
-  IniDocument document(content->bytes);
-  document.SetValue(section, key, std::to_string(value));
-  return ReplaceFileAtomically(path, document.Text());
+  // Written back in the form it was read in: UTF-16 stays UTF-16.
+  DecodedText text = DecodeText(content->bytes);
+  IniDocument document(text.text);
+  for (const IniEntry& entry : entries) {
+    document.SetValue(entry.section, entry.key, std::to_string(entry.value));
+  }
+  text.text = document.Text();
+  return ReplaceFileAtomically(path, EncodeText(text));
 }
 
 std::string CIniFile::GetDirectory() const {

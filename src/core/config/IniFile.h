@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -7,19 +8,32 @@
 
 namespace orvane {
 
+// The names of the settings file and the working voice beside it.
+inline constexpr std::string_view kSettingsFileName = "Orvane.ini";
+inline constexpr std::string_view kWorkingVoiceFileName = "Orvane.orvset";
+
+// One integer to store: section, key, value.
+struct IniEntry {
+  std::string_view section;
+  std::string_view key;
+  int value;
+};
+
 // The program's settings file, an INI file with private-profile behaviour: section and key
 // names compare case-insensitively, every line the program does not write is kept as it is,
-// CRLF and LF are both read, and the file is replaced atomically when written. Problems with
-// the file are never reported: reads fall back to their defaults and failed writes return false.
+// CRLF and LF are both read, a file in UTF-16 with a byte order mark is read and written in
+// UTF-16, and the file is replaced atomically when written. Problems with the file are never
+// reported: reads fall back to their defaults and failed writes return false.
 //
 // Names and paths in narrow strings are UTF-8.
 class CIniFile : public Singleton<CIniFile> {
  public:
-  // The settings directory: the executable's when it is writable and not an installation's
-  // directory of programs (the portable layout: a build tree, an unpacked archive), else the
-  // per-user one, $XDG_CONFIG_HOME/orvane or ~/.config/orvane, created when missing. A copy in
-  // /usr/bin, /usr/local/bin, ~/.local/bin or the build's install directory is an installed one
-  // and keeps its settings per user even when run as root.
+  // The settings directory: the executable's when it is not an installation's directory of
+  // programs (the portable layout: a build tree, an unpacked archive) and it is writable, or
+  // holds a settings file and a working voice that can both be written (a folder that takes no
+  // new files); else the per-user one, $XDG_CONFIG_HOME/orvane or ~/.config/orvane, created when
+  // missing. A copy in /usr/bin, /usr/local/bin, ~/.local/bin or the build's install directory is
+  // an installed one and keeps its settings per user even when run as root.
   CIniFile();
   // A given directory (tests, and callers that chose the directory themselves).
   explicit CIniFile(std::string directory);
@@ -36,6 +50,9 @@ class CIniFile : public Singleton<CIniFile> {
   int ReadInt(std::string_view section, std::string_view key, int defaultValue) const;
   // Stores the value in decimal; false when the file could not be written.
   bool WriteInt(std::string_view section, std::string_view key, int value);
+  // Stores every entry as WriteInt would, in order, with one replacement of the file: the text
+  // is the one the single writes give, and whoever reads the file sees all or none of them.
+  bool WriteInts(std::span<const IniEntry> entries);
 
   // The settings directory, without a trailing separator.
   std::string GetDirectory() const;
