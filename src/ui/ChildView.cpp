@@ -50,11 +50,7 @@ CChildView::~CChildView() = default;
 void CChildView::OnCreate(const std::vector<std::string>& arguments, QMenu* keyboardSettingsMenu) {
   keyboardSettingsMenu_ = keyboardSettingsMenu;
   toneGen_.OpenMidiInput(*this);
-  const std::string& start = arguments.size() >= 2 ? arguments[1] : voiceFiles_.workingVoicePath();
-  // A too-short file has been reported by the read; the program goes on with the default voice.
-  if (voiceFiles_.ReadVoiceFile(start) == VoiceReadResult::TooShort) {
-    toneGen_.voice = Voice::Default();
-  }
+  voiceFiles_.ReadStartingVoice(arguments);
   CIniFile& ini = services_.iniFile;
   ini.PrepareFile(settings::kWideFileName);
   toneGen_.SendProgramsAndVolumes();
@@ -65,7 +61,7 @@ void CChildView::OnCreate(const std::vector<std::string>& arguments, QMenu* keyb
 void CChildView::OnDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  voiceFiles_.WriteVoiceFile(voiceFiles_.workingVoicePath());
+  voiceFiles_.SaveWorkingVoice();
   settings::Store(services_.iniFile,
                   settings::StoredSettings{
                       .pressedKeyColor = static_cast<int>(pressedKeyColor_),

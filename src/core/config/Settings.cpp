@@ -32,14 +32,20 @@ std::array<int, 4> ReadWindowRect(const CIniFile& iniFile) {
 
 void Store(CIniFile& iniFile, const StoredSettings& stored) {
   iniFile.PrepareFile(kWideFileName);
-  iniFile.WriteInt(kCommonSection, kPressedKeyColor, stored.pressedKeyColor);
-  iniFile.WriteInt(kCommonSection, kHardwareKeyboardEnabled, stored.hardwareKeyboardEnabled);
-  iniFile.WriteInt(kCommonSection, kOutDeviceIndex, stored.outDeviceIndex);
-  iniFile.WriteInt(kCommonSection, kInDeviceIndex, stored.inDeviceIndex);
-  iniFile.WriteInt(kCommonSection, kKeyboardType, stored.keyboardType);
-  for (std::size_t i = 0; i < stored.windowRect.size(); ++i) {
-    iniFile.WriteInt(kPositionSection, kWindowRectKeys[i], stored.windowRect[i]);
-  }
+  // One replacement of the file for all nine keys: a process killed meanwhile leaves the old
+  // settings or the new ones, never a mix.
+  const IniEntry entries[] = {
+      {kCommonSection, kPressedKeyColor, stored.pressedKeyColor},
+      {kCommonSection, kHardwareKeyboardEnabled, stored.hardwareKeyboardEnabled},
+      {kCommonSection, kOutDeviceIndex, stored.outDeviceIndex},
+      {kCommonSection, kInDeviceIndex, stored.inDeviceIndex},
+      {kCommonSection, kKeyboardType, stored.keyboardType},
+      {kPositionSection, kWindowRectKeys[0], stored.windowRect[0]},
+      {kPositionSection, kWindowRectKeys[1], stored.windowRect[1]},
+      {kPositionSection, kWindowRectKeys[2], stored.windowRect[2]},
+      {kPositionSection, kWindowRectKeys[3], stored.windowRect[3]},
+  };
+  iniFile.WriteInts(entries);
 }
 
 }  // namespace orvane::settings

@@ -1,9 +1,7 @@
 #include "core/voice/VoiceFiles.h"
 
-#include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -64,28 +62,40 @@ bool VoiceFiles::WriteVoiceFile(const std::string& path) {
 }
 
 VoiceReadResult VoiceFiles::ReadVoiceFile(const std::string& path) {
-  const std::filesystem::path file = PathFromUtf8(path);
-  std::error_code error;
-  std::ifstream in;
-  // A directory opens as a stream on some systems; it is no voice file either.
-  if (!std::filesystem::is_directory(file, error)) in.open(file, std::ios::binary);
-  if (!in.is_open()) {
+  const auto content = ReadWholeFile(PathFromUtf8(path), kVoiceFileSize);
+  // A voice loaded by the player replaces the one the start gave, also the default one.
+  const bool loadedByPlayer = path != tempVoicePath_;
+  if (!content || !content->exists) {
     toneGen_.voice = Voice::Default();
+    if (loadedByPlayer) keepWorkingVoice_ = false;
     return VoiceReadResult::DefaultVoice;
   }
-
-  std::array<char, kVoiceFileSize> buffer{};
-  in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-  const auto count = static_cast<std::size_t>(in.gcount());
   try {
-    bank_.Load(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), count));
+    bank_.Load(std::span(reinterpret_cast<const std::uint8_t*>(content->bytes.data()),
+                         content->bytes.size()));
   } catch (const VoiceFileEndOfFile& endOfFile) {
     messages_.ShowOwnedMessage(endOfFile.what(), texts::kAppTitle, MessageIcon::Stop);
     return VoiceReadResult::TooShort;
   }
   toneGen_.voice = bank_.voice;
+  if (loadedByPlayer) keepWorkingVoice_ = false;
   ApplyTitleRule(path);
   return VoiceReadResult::Loaded;
+}
+
+VoiceReadResult VoiceFiles::ReadStartingVoice(const std::vector<std::string>& arguments) {
+  const bool fromArgument = arguments.size() >= 2;
+  const VoiceReadResult result = ReadVoiceFile(fromArgument ? arguments[1] : workingVoicePath_);
+  // A file cut short has been reported by the read; the program goes on with the default voice.
+  if (result == VoiceReadResult::TooShort) toneGen_.voice = Voice::Default();
+  keepWorkingVoice_ = fromArgument && result != VoiceReadResult::Loaded;
+  startingVoice_ = toneGen_.voice;
+  return result;
+}
+
+bool VoiceFiles::SaveWorkingVoice() {
+  if (keepWorkingVoice_ && toneGen_.voice == startingVoice_) return false;
+  return WriteVoiceFile(workingVoicePath_);
 }
 
 void VoiceFiles::ApplyTitleRule(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/voice/SettingsBank.h"
 
@@ -28,7 +29,17 @@ class VoiceFiles {
   // Copies the tone generator's voice into the bank and writes it (atomically) to `path`.
   // False when the file could not be written; the title then stays as it was.
   bool WriteVoiceFile(const std::string& path);
+  // Only a regular file is read; anything else (a FIFO, a device, a folder) is a file that
+  // cannot be opened, found so without waiting on it.
   VoiceReadResult ReadVoiceFile(const std::string& path);
+
+  // The start-up read: the first argument after the program when there is one, else the working
+  // voice. A file cut short has been reported and leaves the default voice.
+  VoiceReadResult ReadStartingVoice(const std::vector<std::string>& arguments);
+  // The exit write of the working voice. A voice argument that could not be read leaves the
+  // working voice file as it was, unless the player has loaded a voice or changed the one the
+  // start gave: that file holds the player's own voice, the default voice is no loss.
+  bool SaveWorkingVoice();
 
   const std::string& workingVoicePath() const { return workingVoicePath_; }
   const std::string& tempVoicePath() const { return tempVoicePath_; }
@@ -40,6 +51,10 @@ class VoiceFiles {
   std::string workingVoicePath_;
   std::string tempVoicePath_;
   std::string voiceName_;
+  // Set while the working voice file must stay: the voice argument could not be read and the
+  // voice is still the one the start gave, `startingVoice_`.
+  bool keepWorkingVoice_ = false;
+  Voice startingVoice_;
   CToneGen& toneGen_;
   UserMessages& messages_;
   TitleSetter setTitle_;
