@@ -4,6 +4,7 @@
 
 #include "midi_system/SystemMidiLayer.h"
 #include "program/CommandLine.h"
+#include "ui/SessionEnd.h"
 #include "ui/UserInterface.h"
 
 namespace {
@@ -23,6 +24,8 @@ void MoveStartupIdToTheEnd() {
 
 int main(int argc, char* argv[]) {
   if (const auto status = orvane::AnswerTextRequestOnly(argc, argv)) return *status;
+  // Until the window is shown, a stop signal ends the process at once with status 1.
+  orvane::EndProcessOnStopSignals();
   MoveStartupIdToTheEnd();
   // The audio output, the SoundFont and the port listing take about as long as the window:
   // started before Qt, they are under way while the window is built.

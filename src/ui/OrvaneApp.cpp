@@ -22,6 +22,7 @@ bool COrvaneApp::InitInstance() {
   frame_->show();
   frame_->view().setFocus(Qt::ActiveWindowFocusReason);
   windowShown_ = true;
+  if (sessionEnd_ != nullptr) sessionEnd_->MainWindowShown();
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include <QFontMetrics>
 #include <QIcon>
 
+#include "core/config/AtomicFile.h"
 #include "core/config/IniFile.h"
 #include "core/midi/DeviceMessages.h"
 #include "core/texts/Texts.h"
@@ -24,7 +25,6 @@
 #include "ui/QtMidiInputBridge.h"
 #include "ui/QtText.h"
 #include "ui/QtUserMessages.h"
-#include "ui/SessionEnd.h"
 
 namespace {
 
@@ -74,25 +74,24 @@ int orvane::RunUserInterface(int argc, char* argv[], SystemMidiStartup midiStart
     chosenIni.emplace(std::string(directory));
   }
   orvane::CIniFile& iniFile = chosenIni ? *chosenIni : orvane::CIniFile::Instance();
+  // What a replacement cut short by the end of an earlier run left there.
+  orvane::RemoveStaleTemporaryFiles(orvane::PathFromUtf8(iniFile.GetDirectory()));
 
   orvane::QtUserMessages messages;
   orvane::QtDesktopServices desktop;
   // The bridge brings MIDI input to this thread; it outlives the layer that wakes it.
   orvane::QtMidiInputBridge bridge;
   std::unique_ptr<orvane::SystemMidiLayer> midi;
-  {
-    // A stop signal while the box below is shown ends the program as OK on it does; from the
-    // application object on, the application handles stop signals itself.
-    const orvane::SessionEnd stopBeforeTheApp([&messages] { messages.EndProcess(1); });
-    try {
-      midi = bridge.CreateMidiLayer(std::move(midiStartup));
-      midi->WaitForPorts();
-    } catch (const std::exception&) {
-      // The MIDI system itself failed while listing its ports: nothing can sound.
-      namespace text = orvane::device_messages;
-      messages.ShowMessage(text::kDevicesFailed, text::kErrorCaption, orvane::MessageIcon::Warning);
-      return 1;
-    }
+  // A stop signal until the window is shown (also while the box below is) ends the program at
+  // once with status 1, as OK on a fatal box does (EndProcessOnStopSignals, called by main).
+  try {
+    midi = bridge.CreateMidiLayer(std::move(midiStartup));
+    midi->WaitForPorts();
+  } catch (const std::exception&) {
+    // The MIDI system itself failed while listing its ports: nothing can sound.
+    namespace text = orvane::device_messages;
+    messages.ShowMessage(text::kDevicesFailed, text::kErrorCaption, orvane::MessageIcon::Warning);
+    return 1;
   }
   orvane::COrvaneApp app(orvane::AppServices{*midi, messages, desktop, iniFile},
                          std::move(arguments));
