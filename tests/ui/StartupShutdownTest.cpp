@@ -94,6 +94,24 @@ TEST_F(WindowLifecycle, VoiceArgumentNamesTheWindowAndGoesToTheWorkingVoiceOnly)
   EXPECT_EQ(ReadFile("Organ.orvane"), VoiceBytes(organ));
 }
 
+// Seen with a mistyped voice in a launcher: the default voice replaced the player's own working
+// voice at exit. Until the player loads or changes a voice, that file stays.
+TEST_F(WindowLifecycle, VoiceArgumentThatCannotBeReadLeavesTheWorkingVoiceUntilTheVoiceChanges) {
+  Voice own = Voice::Default();
+  own.patch[0] = 40;
+  Voice edited = Voice::Default();
+  edited.volume[0] = 77;
+  for (bool changed : {false, true}) {
+    SCOPED_TRACE(changed ? "voice changed" : "voice unchanged");
+    WriteFile("Orvane.orvset", VoiceBytes(own));
+    Start({Path("Mistyped.orvane")});
+    EXPECT_EQ(view().toneGen().voice, Voice::Default());
+    if (changed) view().toneGen().voice = edited;
+    Close();
+    EXPECT_EQ(ReadFile("Orvane.orvset"), VoiceBytes(changed ? edited : own));
+  }
+}
+
 TEST_F(WindowLifecycle, TooShortWorkingVoiceIsReportedAndTheDefaultVoicePlays) {
   WriteFile("Orvane.orvset", std::string(50, '\x05'));
   Start();
