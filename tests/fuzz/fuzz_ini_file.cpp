@@ -1,5 +1,6 @@
 // Arbitrary settings file content: every program key must read without fault, a written value
-// must read back, no other key may change, and every line but the written one must survive.
+// must read back, no other key may change, every line but the written one must survive, and the
+// file keeps its encoding (UTF-16 with a byte order mark stays UTF-16, in its byte order).
 //
 // Input: one byte choosing the key (low bits) and the spelling of the names (high bit), four bytes
 // of value (little endian), then the file's content.
@@ -16,6 +17,7 @@
 #include <string_view>
 
 #include "core/config/IniFile.h"
+#include "core/config/TextEncoding.h"
 
 namespace fs = std::filesystem;
 
@@ -122,20 +124,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "written key reads back, the others keep their values");
   }
 
-  // Outside one changed stretch the bytes are the same; the stretch removed lies within one
+  // Compared as text: a UTF-16 file is decoded first, losing nothing, and stays UTF-16.
+  const orvane::DecodedText beforeText = orvane::DecodeText(before);
+  const orvane::DecodedText afterText = orvane::DecodeText(ReadBytes(path));
+  Check(orvane::EncodeText(beforeText) == before, "decoding loses nothing");
+  Check(afterText.form == beforeText.form && afterText.oddByte == beforeText.oddByte,
+        "the file keeps its encoding");
+
+  // Outside one changed stretch the text is the same; the stretch removed lies within one
   // line, and what came in holds at most a line break, a section header and the key line.
-  const std::string after = ReadBytes(path);
+  const std::string& earlier = beforeText.text;
+  const std::string& after = afterText.text;
   std::size_t prefix = 0;
-  while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) {
+  while (prefix < earlier.size() && prefix < after.size() && earlier[prefix] == after[prefix]) {
     ++prefix;
   }
   std::size_t suffix = 0;
-  while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
-         before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
+  while (suffix < earlier.size() - prefix && suffix < after.size() - prefix &&
+         earlier[earlier.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
     ++suffix;
   }
   const std::string_view removed =
-      std::string_view(before).substr(prefix, before.size() - prefix - suffix);
+      std::string_view(earlier).substr(prefix, earlier.size() - prefix - suffix);
   const std::string_view added =
       std::string_view(after).substr(prefix, after.size() - prefix - suffix);
   Check(removed.find('\n') == std::string_view::npos, "at most one line changed");
