@@ -171,7 +171,8 @@ for ((run = 1; run <= kill_runs; run++)); do
   echo "$old_settings" >"$settings/Orvane.ini"
   cp "$old_voice" "$settings/Orvane.orvset"
   launch
-  wait_window 150 || fail "no window in kill run $run"
+  wait_window 150 || fail "no window in kill run $run ($(kill -0 "$orvane_pid" 2>/dev/null && echo running ||
+    echo ended); X server $(xdpyinfo >/dev/null 2>&1 && echo answers || echo gone))"
   kill -TERM "$orvane_pid"
   pause_ms $((RANDOM % 31))
   kill -KILL "$orvane_pid" 2>/dev/null
