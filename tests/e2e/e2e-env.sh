@@ -46,7 +46,9 @@ if [[ ${e2e_display:-xvfb} == xvfb ]]; then
   # Xvfb picks the display itself and writes its number: lock files in /tmp tell nothing where /tmp
   # is private to this test while X's abstract sockets are shared by the whole machine.
   exec {display_fd}>"$work/display"
-  Xvfb -displayfd "$display_fd" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  # -noreset: when its last client goes the server would reset, refusing a program that connects
+  # meanwhile ("could not connect to display"), as a test that kills and starts it in turn meets.
+  Xvfb -displayfd "$display_fd" -screen 0 1280x800x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
   pids+=($!)
   exec {display_fd}>&-
   wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
