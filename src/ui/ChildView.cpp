@@ -23,11 +23,12 @@ CChildView::CChildView(const AppServices& services, QWidget* parent)
       services_(services),
       toneGen_(services.midi, services.messages, services.iniFile),
       input_(toneGen_, *this),
-      voiceFiles_(services.iniFile.GetDirectory() + "/Orvane.orvset",
-                  services.iniFile.GetDirectory() + "/temp.orvset", toneGen_, services.messages,
-                  [this](const std::string& title) {
-                    window()->setWindowTitle(QString::fromStdString(title));
-                  }) {
+      voiceFiles_(
+          services.iniFile.GetDirectory() + "/" + std::string(settings::kWorkingVoiceFileName),
+          services.iniFile.GetDirectory() + "/" + std::string(settings::kScratchVoiceFileName),
+          toneGen_, services.messages, [this](const std::string& title) {
+            window()->setWindowTitle(QString::fromStdString(title));
+          }) {
   services_.iniFile.PrepareFile(settings::kWideFileName);
   pressedKeyColor_ = static_cast<std::uint32_t>(services_.iniFile.ReadInt(
       settings::kCommonSection, settings::kPressedKeyColor, settings::kDefaultPressedKeyColor));

@@ -1,5 +1,7 @@
 #include "core/config/AtomicFile.h"
 
+#include "core/config/Settings.h"
+
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -251,7 +253,8 @@ bool IsOwnTemporaryFileName(std::string_view name) {
   name.remove_suffix(kSuffixLength);
   if (!name.ends_with(kTemporaryMark)) return false;
   const std::string_view target = name.substr(1, name.size() - 1 - kTemporaryMark.size());
-  return target == "Orvane.ini" || target == "Orvane.orvset" || target == "temp.orvset" ||
+  return target == settings::kFileName || target == settings::kWorkingVoiceFileName ||
+         target == settings::kScratchVoiceFileName ||
          (target.size() > 7 && EndsWithIgnoringCase(target, ".orvane"));
 }
 

@@ -124,8 +124,8 @@ bool IsWritableFile(const fs::path& file) {
 // A folder that takes no new files (immutable, or another user's) may still hold the settings
 // and the working voice of a portable copy, both writable: they are read and written in place.
 bool HoldsWritableSettings(const fs::path& directory) {
-  return IsWritableFile(directory / kSettingsFileName) &&
-         IsWritableFile(directory / kWorkingVoiceFileName);
+  return IsWritableFile(directory / settings::kFileName) &&
+         IsWritableFile(directory / settings::kWorkingVoiceFileName);
 }
 
 fs::path PerUserDirectory() {

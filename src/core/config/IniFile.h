@@ -8,10 +8,6 @@
 
 namespace orvane {
 
-// The names of the settings file and the working voice beside it.
-inline constexpr std::string_view kSettingsFileName = "Orvane.ini";
-inline constexpr std::string_view kWorkingVoiceFileName = "Orvane.orvset";
-
 // One integer to store: section, key, value.
 struct IniEntry {
   std::string_view section;

@@ -14,6 +14,9 @@ namespace settings {
 
 inline constexpr std::string_view kFileName = "Orvane.ini";
 inline constexpr std::wstring_view kWideFileName = L"Orvane.ini";
+// The voice files beside it: the working voice, and the scratch copy of the voice dialog.
+inline constexpr std::string_view kWorkingVoiceFileName = "Orvane.orvset";
+inline constexpr std::string_view kScratchVoiceFileName = "temp.orvset";
 
 inline constexpr std::string_view kCommonSection = "COMMON_SETTINGS";
 inline constexpr std::string_view kOutDeviceIndex = "MIDIOUTDEVINDEX";
