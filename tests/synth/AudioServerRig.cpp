@@ -198,15 +198,24 @@ bool AudioServerRig::StartPipeWire() {
              5s);
 }
 
+bool AudioServerRig::AddDefaultSink(const std::string& name) {
+  return Run({"pactl", "load-module", "module-null-sink", "sink_name=" + name}) &&
+         WaitUntil(
+             [&] {
+               return Run({"pactl", "set-default-sink", name});
+             },
+             5s);
+}
+
 void AudioServerRig::StopPipeWire() {
   for (auto pid = pipewire_.rbegin(); pid != pipewire_.rend(); ++pid) Stop(*pid);
   pipewire_.clear();
   Stop(dbus_);
 }
 
-SinkRecorder::SinkRecorder() {
+SinkRecorder::SinkRecorder(const std::string& sink) {
   samples_.reserve(static_cast<std::size_t>(kRate * 60));
-  thread_ = std::thread([this] { Run(); });
+  thread_ = std::thread([this, source = sink + ".monitor"] { Run(source); });
   WaitUntil([this] { return connected_.load() || stop_.load(); }, 5s);
 }
 
@@ -215,7 +224,7 @@ SinkRecorder::~SinkRecorder() {
   thread_.join();
 }
 
-void SinkRecorder::Run() {
+void SinkRecorder::Run(const std::string& source) {
   const pa_sample_spec spec{
       .format = PA_SAMPLE_FLOAT32NE, .rate = static_cast<std::uint32_t>(kRate), .channels = 1};
   constexpr std::size_t kPeriod = 120;  // 2.5 ms
@@ -223,7 +232,7 @@ void SinkRecorder::Run() {
   attributes.maxlength = static_cast<std::uint32_t>(-1);
   attributes.fragsize = kPeriod * sizeof(float);
   pa_simple* stream =
-      pa_simple_new(nullptr, "orvane-test-recorder", PA_STREAM_RECORD, "null.monitor",
+      pa_simple_new(nullptr, "orvane-test-recorder", PA_STREAM_RECORD, source.c_str(),
                     "sink recording", &spec, nullptr, &attributes, nullptr);
   if (stream == nullptr) {
     stop_ = true;

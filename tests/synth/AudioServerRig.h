@@ -32,6 +32,8 @@ class AudioServerRig {
   bool StartPipeWire();
   void StopPulseAudio();
   void StopPipeWire();  // PipeWire, WirePlumber and pipewire-pulse, as a restart of the service
+  // Another null sink, made the default output (as headphones plugged in would be).
+  bool AddDefaultSink(const std::string& name);
 
   const std::string& RuntimeDir() const { return runtime_; }
 
@@ -45,11 +47,11 @@ class AudioServerRig {
   std::vector<pid_t> pipewire_;
 };
 
-// Records the null sink's monitor through the PulseAudio protocol (PulseAudio itself or
-// pipewire-pulse), mono, 48 kHz, in periods of 2.5 ms, from construction until destruction.
+// Records a sink's monitor through the PulseAudio protocol (PulseAudio itself or pipewire-pulse),
+// mono, 48 kHz, in periods of 2.5 ms, from construction until destruction.
 class SinkRecorder {
  public:
-  SinkRecorder();
+  explicit SinkRecorder(const std::string& sink = "null");
   ~SinkRecorder();
   SinkRecorder(const SinkRecorder&) = delete;
   SinkRecorder& operator=(const SinkRecorder&) = delete;
@@ -71,7 +73,7 @@ class SinkRecorder {
     float peak = 0.0f;
     std::size_t offset = 0;  // of its first sample in samples_
   };
-  void Run();
+  void Run(const std::string& source);
 
   std::atomic<bool> connected_{false};
   std::atomic<bool> stop_{false};

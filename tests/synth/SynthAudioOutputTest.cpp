@@ -50,8 +50,9 @@ class SynthAudioOutput : public ::testing::Test {
 
   // Plays note 48 on the piano and records the sink: heard, and at C3 where `inTune` (PulseAudio
   // itself, at the synthesizer's small buffer, drops periods on a loaded machine).
-  static void ExpectNote48Heard(BuiltInSynth& synth, const char* when, bool inTune = true) {
-    testing::SinkRecorder recorder;
+  static void ExpectNote48Heard(BuiltInSynth& synth, const char* when, bool inTune = true,
+                                const std::string& sink = "null") {
+    testing::SinkRecorder recorder(sink);
     ASSERT_TRUE(recorder.Connected()) << when << ": the sink cannot be recorded";
     const Clock::time_point pressed = Clock::now();
     synth.Send(Pack(0x90, 48, 100));
@@ -88,6 +89,19 @@ TEST_F(SynthAudioOutput, PlaysThroughItsOwnPipeWireStreamAtTheAskedQuantum) {
   EXPECT_EQ(synth->DriverName(), "pipewire");
   EXPECT_NEAR(synth->ConfiguredLatencySeconds(), 128.0 / 48000.0, 1e-9);
   ExpectNote48Heard(*synth, "PipeWire");
+}
+
+// The stream is not pinned to the sink it started on: a new default output takes it over.
+TEST_F(SynthAudioOutput, PipeWireStreamFollowsTheDefaultOutput) {
+  SkipWithout(testing::AudioServerRig::MissingPipeWire());
+  testing::AudioServerRig servers;
+  ASSERT_TRUE(servers.StartPipeWire());
+  auto synth = OpenSynth();
+  ASSERT_NE(synth, nullptr);
+  ASSERT_EQ(synth->DriverName(), "pipewire");
+  ASSERT_TRUE(servers.AddDefaultSink("headphones"));
+  std::this_thread::sleep_for(500ms);  // WirePlumber moves the stream
+  ExpectNote48Heard(*synth, "on the new default output", true, "headphones");
 }
 
 TEST_F(SynthAudioOutput, WithoutPipeWireFallsBackToPulseAudioThenJack) {
