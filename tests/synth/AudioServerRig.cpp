@@ -163,12 +163,12 @@ bool AudioServerRig::StartPulseAudio() {
   pulse_ = Spawn({"pulseaudio", "-n", "-F", runtime_ + "/pulse.pa", "--daemonize=no",
                   "--exit-idle-time=-1", "--use-pid-file=no", "--disable-shm=no"},
                  "pulseaudio.log");
-  return WaitUntil([&] { return SocketAccepts(socket); }, 10s) &&
+  return WaitUntil([&] { return SocketAccepts(socket); }, 30s) &&
          WaitUntil(
              [] {
                return Run({"pactl", "info"});
              },
-             5s);
+             15s);
 }
 
 void AudioServerRig::StopPulseAudio() {
@@ -181,21 +181,21 @@ bool AudioServerRig::StartPipeWire() {
     dbus_ =
         Spawn({"dbus-daemon", "--session", "--address=unix:path=" + bus, "--nofork", "--nopidfile"},
               "dbus.log");
-    WaitUntil([&] { return SocketAccepts(bus); }, 5s);
+    WaitUntil([&] { return SocketAccepts(bus); }, 15s);
   }
   setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
   pipewire_.push_back(Spawn({"pipewire"}, "pipewire.log"));
-  if (!WaitUntil([&] { return SocketAccepts(runtime_ + "/pipewire-0"); }, 10s)) return false;
+  if (!WaitUntil([&] { return SocketAccepts(runtime_ + "/pipewire-0"); }, 30s)) return false;
   pipewire_.push_back(Spawn({"wireplumber"}, "wireplumber.log"));
   pipewire_.push_back(Spawn({"pipewire-pulse"}, "pipewire-pulse.log"));
-  if (!WaitUntil([] { return Run({"pactl", "info"}); }, 10s)) return false;
+  if (!WaitUntil([] { return Run({"pactl", "info"}); }, 30s)) return false;
   // The null sink is made once per start; WirePlumber makes it the default when told.
   return Run({"pactl", "load-module", "module-null-sink", "sink_name=null"}) &&
          WaitUntil(
              [] {
                return Run({"pactl", "set-default-sink", "null"});
              },
-             5s);
+             15s);
 }
 
 bool AudioServerRig::AddDefaultSink(const std::string& name) {
@@ -204,7 +204,7 @@ bool AudioServerRig::AddDefaultSink(const std::string& name) {
              [&] {
                return Run({"pactl", "set-default-sink", name});
              },
-             5s);
+             15s);
 }
 
 void AudioServerRig::StopPipeWire() {
@@ -216,7 +216,7 @@ void AudioServerRig::StopPipeWire() {
 SinkRecorder::SinkRecorder(const std::string& sink) {
   samples_.reserve(static_cast<std::size_t>(kRate * 60));
   thread_ = std::thread([this, source = sink + ".monitor"] { Run(source); });
-  WaitUntil([this] { return connected_.load() || stop_.load(); }, 5s);
+  WaitUntil([this] { return connected_.load() || stop_.load(); }, 15s);
 }
 
 SinkRecorder::~SinkRecorder() {
