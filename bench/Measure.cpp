@@ -14,6 +14,9 @@
 //     PORT-PREFIX (the program's synthesizer, for instance "Tellak Orvane:").
 //   orvane_measure first PORT-PREFIX PROGRAM [ARGS...]
 //     starts the program and measures the same for one press made the moment its window shows.
+//   orvane_measure storm SECONDS PRESSES-PER-SECOND
+//     plays the letter rows for that long as a fast player would (XTest): presses at random
+//     moments and on random keys, each held 40 to 200 ms, up to four at a time.
 // latency and sound print "ready" once their ports exist and start when a line arrives on
 // standard input (the program then plays into them and has the focus). Times are milliseconds.
 // Needs DISPLAY (and JACK for latency and sound).
@@ -420,6 +423,7 @@ int Sound(Display* display, const char* portPrefix, int count) {
       return 1;
     }
     times.push_back(heard);
+    std::printf("press_ms %.3f\n", heard);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     PressQ(display, false);
   }
@@ -466,6 +470,58 @@ int FirstSound(Display* display, const char* portPrefix, char** command) {
   return result;
 }
 
+int Storm(Display* display, double seconds, double rate) {
+  constexpr const char* kKeys = "qwertyuiopasdfghjklzxcvbnm";
+  std::vector<KeyCode> keys;
+  for (const char* key = kKeys; *key != '\0'; ++key) {
+    const char name[2] = {*key, '\0'};
+    keys.push_back(XKeysymToKeycode(display, XStringToKeysym(name)));
+  }
+  struct Held {
+    KeyCode key;
+    Clock::time_point release;
+  };
+  std::vector<Held> held;
+  std::uint64_t random = 88172645463325252ull;  // xorshift: the same storm every run
+  const auto next = [&random](std::uint64_t range) {
+    random ^= random << 13;
+    random ^= random >> 7;
+    random ^= random << 17;
+    return random % range;
+  };
+  const Clock::time_point start = Clock::now();
+  Clock::time_point nextPress = start;
+  int presses = 0;
+  while (MillisecondsSince(start) < seconds * 1000.0) {
+    const Clock::time_point now = Clock::now();
+    for (auto it = held.begin(); it != held.end();) {
+      if (it->release <= now) {
+        XTestFakeKeyEvent(display, it->key, False, CurrentTime);
+        it = held.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    if (now >= nextPress && held.size() < 4) {
+      const KeyCode key = keys[next(keys.size())];
+      if (std::none_of(held.begin(), held.end(), [key](const Held& h) { return h.key == key; })) {
+        XTestFakeKeyEvent(display, key, True, CurrentTime);
+        held.push_back({key, now + std::chrono::milliseconds(40 + next(160))});
+        ++presses;
+      }
+      // Exponential gaps around the mean rate.
+      const double gap = -std::log(1.0 - static_cast<double>(next(1000000)) / 1e6) / rate;
+      nextPress = now + std::chrono::microseconds(static_cast<long>(gap * 1e6));
+    }
+    XFlush(display);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  for (const Held& h : held) XTestFakeKeyEvent(display, h.key, False, CurrentTime);
+  XFlush(display);
+  std::printf("storm_presses %d in %.0f s\n", presses, seconds);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -490,12 +546,15 @@ int main(int argc, char* argv[]) {
       result = Latency(display, argv[2], std::stoi(argv[3]));
     } else if (mode == "sound" && argc == 4) {
       result = Sound(display, argv[2], std::stoi(argv[3]));
+    } else if (mode == "storm" && argc == 4) {
+      result = Storm(display, std::stod(argv[2]), std::stod(argv[3]));
     } else if (mode == "first" && argc >= 4) {
       result = FirstSound(display, argv[2], argv + 3);
     } else {
       std::fprintf(stderr,
                    "usage: %s startup [--settle MS] PROGRAM [ARGS...] | latency PORT COUNT | "
-                   "sound PORT-PREFIX COUNT | first PORT-PREFIX PROGRAM [ARGS...]\n",
+                   "sound PORT-PREFIX COUNT | first PORT-PREFIX PROGRAM [ARGS...] | "
+                   "storm SECONDS PRESSES-PER-SECOND\n",
                    argv[0]);
     }
   } catch (const std::exception& error) {

@@ -78,6 +78,26 @@ bool SocketAccepts(const std::string& path) {
 
 }  // namespace
 
+std::string PipeWireSocketPath(const std::function<const char*(const char*)>& environment) {
+  const auto value = [&environment](const char* name) {
+    const char* text = environment(name);
+    return std::string_view(text != nullptr ? text : "");
+  };
+  std::string_view name = value("PIPEWIRE_REMOTE");
+  if (name.empty()) name = "pipewire-0";
+  if (name.starts_with('/')) return std::string(name);
+  for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR"}) {
+    if (const std::string_view runtime = value(variable); runtime.starts_with('/')) {
+      return std::string(runtime) + "/" + std::string(name);
+    }
+  }
+  return {};
+}
+
+bool PipeWireServerListening() {
+  return SocketAccepts(PipeWireSocketPath(std::getenv));
+}
+
 bool PulseServerRunning() {
   QuietAudioLibraries();
   // The server's own socket answering is enough: the output's connection that follows goes to
@@ -110,6 +130,55 @@ bool PulseServerRunning() {
   if (context != nullptr) pa_context_unref(context);
   pa_mainloop_free(loop);
   return running;
+}
+
+std::unique_ptr<PulseServerWatch> PulseServerWatch::Open(std::function<void()> ended) {
+  std::unique_ptr<PulseServerWatch> watch(new PulseServerWatch());
+  watch->onEnd_ = std::move(ended);
+  watch->loop_ = pa_threaded_mainloop_new();
+  if (watch->loop_ == nullptr) return nullptr;
+  watch->context_ = pa_context_new(pa_threaded_mainloop_get_api(watch->loop_), "Tellak Orvane");
+  if (watch->context_ == nullptr) return nullptr;
+  pa_context_set_state_callback(watch->context_, OnState, watch.get());
+  if (pa_context_connect(watch->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+      pa_threaded_mainloop_start(watch->loop_) < 0) {
+    return nullptr;
+  }
+  pa_threaded_mainloop_lock(watch->loop_);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  pa_context_state_t state = pa_context_get_state(watch->context_);
+  while (PA_CONTEXT_IS_GOOD(state) && state != PA_CONTEXT_READY &&
+         std::chrono::steady_clock::now() < deadline) {
+    pa_threaded_mainloop_wait(watch->loop_);  // woken by every change of state
+    state = pa_context_get_state(watch->context_);
+  }
+  pa_threaded_mainloop_unlock(watch->loop_);
+  if (state != PA_CONTEXT_READY) return nullptr;
+  return watch;
+}
+
+PulseServerWatch::~PulseServerWatch() {
+  if (loop_ != nullptr) {
+    pa_threaded_mainloop_lock(loop_);
+    closing_ = true;
+    if (context_ != nullptr) pa_context_disconnect(context_);
+    pa_threaded_mainloop_unlock(loop_);
+    pa_threaded_mainloop_stop(loop_);
+  }
+  if (context_ != nullptr) pa_context_unref(context_);
+  if (loop_ != nullptr) pa_threaded_mainloop_free(loop_);
+}
+
+void PulseServerWatch::OnState(pa_context* context, void* self) {
+  auto* watch = static_cast<PulseServerWatch*>(self);
+  const pa_context_state_t state = pa_context_get_state(context);
+  if (state == PA_CONTEXT_READY) watch->ready_ = true;
+  // Only a connection that was made can end; one that fails while opening is no watch at all.
+  if (!PA_CONTEXT_IS_GOOD(state) && watch->ready_ && !watch->closing_ &&
+      !watch->ended_.exchange(true, std::memory_order_acq_rel) && watch->onEnd_) {
+    watch->onEnd_();
+  }
+  pa_threaded_mainloop_signal(watch->loop_, 0);
 }
 
 double ProbeAlsaSampleRate(double wanted) {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "process_common/SynthProtocol.h"
+
+struct pa_context;
+struct pa_threaded_mainloop;
 
 namespace orvane {
 
@@ -26,6 +31,41 @@ bool PulseServerRunning();
 // it (PULSE_SERVER naming one socket, else the user's runtime directory), or "" when the
 // environment names no single local socket.
 std::string PulseSocketPath(const std::function<const char*(const char*)>& environment);
+
+// The local socket a PipeWire client connects to, from the environment as `environment` reads it
+// (PIPEWIRE_REMOTE, else "pipewire-0", in PIPEWIRE_RUNTIME_DIR, else XDG_RUNTIME_DIR), or "" when
+// the environment names none.
+std::string PipeWireSocketPath(const std::function<const char*(const char*)>& environment);
+
+// Whether a PipeWire server listens on its socket (a bare connect, some 50 us).
+bool PipeWireServerListening();
+
+// A connection to the PulseAudio server (or pipewire-pulse) that only tells when it ends: the
+// server stopped or restarted. FluidSynth's PulseAudio output then stops for good, while its own
+// callbacks also stop whenever the server merely takes nothing (a suspended sink), so the server's
+// end is asked of a connection of its own.
+class PulseServerWatch {
+ public:
+  // Connected, or nullptr when no server answers within a second. `ended` is called once, on the
+  // watch's own thread, when the connection ends.
+  static std::unique_ptr<PulseServerWatch> Open(std::function<void()> ended);
+  ~PulseServerWatch();
+  PulseServerWatch(const PulseServerWatch&) = delete;
+  PulseServerWatch& operator=(const PulseServerWatch&) = delete;
+
+  bool Ended() const { return ended_.load(std::memory_order_acquire); }
+
+ private:
+  PulseServerWatch() = default;
+  static void OnState(pa_context* context, void* self);
+
+  std::function<void()> onEnd_;
+  std::atomic<bool> ended_{false};
+  bool ready_ = false;    // under the loop's lock
+  bool closing_ = false;  // under the loop's lock
+  pa_threaded_mainloop* loop_ = nullptr;
+  pa_context* context_ = nullptr;
+};
 
 // The rate ALSA's "default" playback device runs at when asked for `wanted`, or 0 when it cannot
 // be opened.

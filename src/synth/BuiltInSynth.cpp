@@ -13,12 +13,29 @@
 namespace orvane {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
 // What most sound cards and PipeWire run at, for drivers that cannot be asked.
 constexpr double kDesktopSampleRate = 48000.0;
 // FluidSynth renders and hands over 128 frames at a time (2.7 ms at 48 kHz); PulseAudio is asked
 // for just that much buffer, ALSA for two such periods.
 constexpr int kPeriodFrames = 128;
 constexpr int kPeriods = 2;
+
+// The PipeWire stream is this program's own; FluidSynth's drivers are asked for by name.
+constexpr const char* kPipeWire = "pipewire";
+
+// A FluidSynth driver whose callback has not run for this long has stopped for good (its server
+// went away): it runs every few milliseconds while its server lives. Noticed early, because
+// libjack crashes closing a client whose server is gone once the next server of that name runs.
+constexpr auto kDriverSilence = 300ms;
+// How often the supervisor looks at a driver's callbacks.
+constexpr auto kWatchInterval = 100ms;
+// The wait before the first attempt to open an output again, doubled after each failed one up to
+// the longest. A server's socket is asked first, which costs microseconds.
+constexpr auto kFirstRetry = 20ms;
+constexpr auto kLongestRetry = 200ms;
 
 // What waits in the loading queue besides messages: a short message has bits 24-31 zero.
 constexpr std::uint32_t kKindMask = 0xFF000000u;
@@ -27,6 +44,7 @@ constexpr std::uint32_t kChannelsItem = 0x02000000u;
 
 // Whether this FluidSynth has an audio driver of that name.
 bool KnownDriver(const std::string& driver) {
+  if (driver == kPipeWire) return true;
   struct Search {
     const std::string& name;
     bool found = false;
@@ -49,7 +67,7 @@ std::vector<std::string> DriverOrder() {
     if (!KnownDriver(forced)) return {};
     return {forced};
   }
-  return {"pulseaudio", "jack", "alsa"};
+  return {kPipeWire, "pulseaudio", "jack", "alsa"};
 }
 
 // The audio output renders through BuiltInSynth::Render, so the driver has settings of its own.
@@ -73,10 +91,22 @@ struct AudioTarget {
   double latency = kPeriodFrames * kPeriods / kDesktopSampleRate;
 };
 
+// The quantum the PipeWire stream asks for, in seconds.
+double PipeWireLatencySeconds(const std::string& latency) {
+  const std::size_t slash = latency.find('/');
+  return std::stod(latency.substr(0, slash)) / std::stod(latency.substr(slash + 1));
+}
+
 // Whether the driver's server is there, and the rate to render at so that nobody resamples.
 AudioTarget Probe(const std::string& driver, const std::function<JackServerInfo()>& askJack) {
   AudioTarget target{.present = true};
-  if (driver == "jack") {
+  if (driver == kPipeWire) {
+    // The graph converts the rate where it must; its socket taking a connection is asked first
+    // (microseconds), opening the stream tells the rest.
+    if (!PipeWireServerListening()) return {};
+    target.latency =
+        PipeWireLatencySeconds(PipeWireLatency(std::getenv("ORVANE_PIPEWIRE_LATENCY")));
+  } else if (driver == "jack") {
     const JackServerInfo jack = askJack();
     if (!jack.running) return {};  // never start a JACK server
     target.rate = jack.sampleRate;
@@ -104,37 +134,163 @@ std::unique_ptr<BuiltInSynth> BuiltInSynth::Open(bool dynamicSampleLoading,
   if (soundFonts.empty()) return nullptr;  // no driver will help
   std::unique_ptr<BuiltInSynth> synth(new BuiltInSynth());
   synth->soundFonts_ = std::move(soundFonts);
-  const std::vector<std::string> drivers = DriverOrder();
-  if (drivers.empty()) return nullptr;
+  synth->drivers_ = DriverOrder();
+  if (synth->drivers_.empty()) return nullptr;
 
   // The synthesizer is created and its SoundFont starts loading at once, at the desktop's usual
   // rate, while the audio servers are asked and the output opens; only an output that runs at
   // another rate and cannot convert (JACK, ALSA) needs it loaded again.
   synth->StartLoading(kDesktopSampleRate, dynamicSampleLoading);
-  for (const std::string& driver : drivers) {
+  for (const std::string& driver : synth->drivers_) {
     const AudioTarget target = Probe(driver, askJack);
     if (!target.present) continue;
     if (synth->loadingRate_ != target.rate) {
       synth->AbandonLoading();
       synth->StartLoading(target.rate, dynamicSampleLoading);
     }
-    fluid_settings_t* settings = new_fluid_settings();
-    if (settings == nullptr) break;
-    ConfigureDriver(settings, driver, target.rate);
-    // From here the driver's thread calls Render: silence until the synthesizer is handed over.
-    synth->driver_ = new_fluid_audio_driver2(settings, Render, synth.get());
-    if (synth->driver_ != nullptr) {
-      synth->driverSettings_ = settings;
-      synth->driverName_ = driver;
-      synth->sampleRate_ = target.rate;
-      synth->latencySeconds_ = target.latency;
+    if (synth->OpenOutput(driver, target.rate, target.latency)) {
+      synth->synthRate_ = target.rate;
       synth->driverOpened_.set_value(true);
+      synth->supervisor_ = std::thread([raw = synth.get()] { raw->Supervise(); });
       return synth;
     }
-    delete_fluid_settings(settings);
   }
   synth->AbandonLoading();
   return nullptr;
+}
+
+bool BuiltInSynth::OpenOutput(const std::string& driver, double rate, double latency) {
+  // From here the driver's thread calls Render: silence until the synthesizer is handed over.
+  if (driver == kPipeWire) {
+    pipewire_ = PipeWireOutput::Open(
+        {.sampleRate = rate, .latency = PipeWireLatency(std::getenv("ORVANE_PIPEWIRE_LATENCY"))},
+        RenderInterleaved, this, [this] { ReportFailure(); });
+    if (pipewire_ == nullptr) return false;
+  } else {
+    fluid_settings_t* settings = new_fluid_settings();
+    if (settings == nullptr) return false;
+    ConfigureDriver(settings, driver, rate);
+    driver_ = new_fluid_audio_driver2(settings, Render, this);
+    driverSettings_ = settings;
+    if (driver_ != nullptr && driver == "pulseaudio") {
+      pulseWatch_ = PulseServerWatch::Open([this] { ReportFailure(); });
+    }
+    if (driver_ == nullptr || (driver == "pulseaudio" && pulseWatch_ == nullptr)) {
+      CloseOutput();
+      return false;
+    }
+  }
+  {
+    const std::lock_guard lock(nameMutex_);
+    driverName_ = driver;
+  }
+  sampleRate_.store(rate, std::memory_order_release);
+  latencySeconds_.store(latency, std::memory_order_release);
+  openings_.fetch_add(1, std::memory_order_acq_rel);
+  return true;
+}
+
+void BuiltInSynth::ReportFailure() {
+  const std::lock_guard lock(supervisorMutex_);
+  outputFailed_ = true;
+  wake_.notify_one();
+}
+
+void BuiltInSynth::CloseOutput() {
+  // The driver's thread renders the synthesizer: it stops before anything else renders.
+  pulseWatch_.reset();
+  pipewire_.reset();
+  if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
+  driver_ = nullptr;
+  if (driverSettings_ != nullptr) delete_fluid_settings(driverSettings_);
+  driverSettings_ = nullptr;
+  const std::lock_guard lock(nameMutex_);
+  driverName_.clear();
+}
+
+std::string BuiltInSynth::DriverName() const {
+  const std::lock_guard lock(nameMutex_);
+  return driverName_;
+}
+
+bool BuiltInSynth::OutputLost(std::uint64_t& seenCycles, Clock::time_point& lastProgress) const {
+  if (pipewire_ != nullptr) return pipewire_->Failed();
+  if (pulseWatch_ != nullptr) return pulseWatch_->Ended();
+  // JACK and ALSA run their callbacks for as long as their server or device lives; PipeWire and
+  // PulseAudio run none while no sink takes the stream, so they tell of their end themselves.
+  const std::uint64_t cycles = cycles_.load(std::memory_order_acquire);
+  const Clock::time_point now = Clock::now();
+  if (cycles != seenCycles) {
+    seenCycles = cycles;
+    lastProgress = now;
+    return false;
+  }
+  return now - lastProgress > kDriverSilence;
+}
+
+void BuiltInSynth::Supervise() {
+  std::uint64_t seenCycles = cycles_.load(std::memory_order_acquire);
+  Clock::time_point lastProgress = Clock::now();
+  std::unique_lock lock(supervisorMutex_);
+  while (!stopping_) {
+    wake_.wait_for(lock, kWatchInterval, [this] { return stopping_ || outputFailed_; });
+    if (stopping_) return;
+    if (!outputFailed_ && !OutputLost(seenCycles, lastProgress)) continue;
+    // The output failed: closed, then opened again with the first driver of the order, up to
+    // the one that played, whose server answers. A later one (ALSA after a PulseAudio server
+    // restarted) would keep the sound from the desktop's server once that is back.
+    outputFailed_ = false;
+    lock.unlock();
+    const std::string lost = DriverName();
+    CloseOutput();
+    auto retry = kFirstRetry;
+    bool reopened = false;
+    while (!reopened) {
+      for (const std::string& driver : drivers_) {
+        // The synthesizer keeps its rate: PipeWire and PulseAudio convert, JACK and ALSA are
+        // taken at that rate only.
+        AudioTarget target = Probe(driver, ProbeJackServer);
+        if (Converts(driver)) target.rate = synthRate_;
+        if (target.present && target.rate == synthRate_ &&
+            OpenOutput(driver, target.rate, target.latency)) {
+          reopened = true;
+          break;
+        }
+        if (driver == lost) break;
+      }
+      if (reopened) break;
+      if (!PassTimeUnheard(retry)) return;
+      retry = std::min(retry * 2, kLongestRetry);
+    }
+    seenCycles = cycles_.load(std::memory_order_acquire);
+    lastProgress = Clock::now();
+    lock.lock();
+  }
+}
+
+bool BuiltInSynth::Converts(const std::string& driver) {
+  return driver == kPipeWire || driver == "pulseaudio";
+}
+
+bool BuiltInSynth::PassTimeUnheard(std::chrono::milliseconds wait) {
+  // The synthesizer's own time goes on while nothing plays it: notes played now end, their
+  // voices come free, and what FluidSynth queues for its renderer does not pile up.
+  const Clock::time_point start = Clock::now();
+  {
+    std::unique_lock lock(supervisorMutex_);
+    if (wake_.wait_for(lock, wait, [this] { return stopping_; })) return false;
+  }
+  fluid_synth_t* synth = rendered_.load(std::memory_order_acquire);
+  if (synth == nullptr) return true;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  int frames = static_cast<int>(std::min(seconds, 1.0) * synthRate_);
+  std::array<float, 2 * 256> scratch{};
+  while (frames > 0) {
+    const int now = std::min(frames, 256);
+    fluid_synth_write_float(synth, now, scratch.data(), 0, 2, scratch.data(), 1, 2);
+    frames -= now;
+  }
+  return true;
 }
 
 namespace {
@@ -214,10 +370,17 @@ void BuiltInSynth::AbandonLoading() {
 }
 
 BuiltInSynth::~BuiltInSynth() {
+  if (supervisor_.joinable()) {
+    {
+      const std::lock_guard lock(supervisorMutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    supervisor_.join();
+  }
   if (loader_.joinable()) loader_.join();
   // The driver's thread renders the synthesizer: stop it before the synthesizer goes.
-  if (driver_ != nullptr) delete_fluid_audio_driver(driver_);
-  if (driverSettings_ != nullptr) delete_fluid_settings(driverSettings_);
+  CloseOutput();
 }
 
 void BuiltInSynth::HandOver(std::unique_ptr<SynthCore> core, bool loaded) noexcept {
@@ -236,8 +399,9 @@ int BuiltInSynth::Render(void* self, int frames, int effectsCount, float* effect
                          int outputCount, float* outputs[]) {
   for (int i = 0; i < outputCount; ++i) std::fill_n(outputs[i], frames, 0.0f);
   for (int i = 0; i < effectsCount; ++i) std::fill_n(effects[i], frames, 0.0f);
-  fluid_synth_t* synth =
-      static_cast<BuiltInSynth*>(self)->rendered_.load(std::memory_order_acquire);
+  auto* owner = static_cast<BuiltInSynth*>(self);
+  owner->cycles_.fetch_add(1, std::memory_order_relaxed);
+  fluid_synth_t* synth = owner->rendered_.load(std::memory_order_acquire);
   if (synth == nullptr || outputCount < 2) return FLUID_OK;
   if (effectsCount > 0) {
     return fluid_synth_process(synth, frames, effectsCount, effects, outputCount, outputs);
@@ -246,6 +410,17 @@ int BuiltInSynth::Render(void* self, int frames, int effectsCount, float* effect
   // FluidSynth's own rendering does.
   float* mixed[4] = {outputs[0], outputs[1], outputs[0], outputs[1]};
   return fluid_synth_process(synth, frames, 4, mixed, outputCount, outputs);
+}
+
+void BuiltInSynth::RenderInterleaved(void* self, float* interleaved, int frames) noexcept {
+  fluid_synth_t* synth =
+      static_cast<BuiltInSynth*>(self)->rendered_.load(std::memory_order_acquire);
+  if (synth == nullptr) {
+    std::fill_n(interleaved, 2 * frames, 0.0f);
+    return;
+  }
+  // Reverb and chorus are mixed into the two channels.
+  fluid_synth_write_float(synth, frames, interleaved, 0, 2, interleaved, 1, 2);
 }
 
 void BuiltInSynth::Apply(std::uint32_t item) noexcept {

@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "process_common/SynthOutput.h"
 #include "synth/AudioServerProbe.h"
 #include "synth/LoadingQueue.h"
+#include "synth/PipeWireOutput.h"
 #include "synth/SoundFontLocator.h"
 #include "synth/SynthCore.h"
 
@@ -21,9 +24,14 @@ typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
 namespace orvane {
 
 // The built-in General MIDI synthesizer playing through the desktop's audio: FluidSynth with the
-// system's GM SoundFont, on PulseAudio (which PipeWire also serves), else JACK, else ALSA.
-// ORVANE_AUDIO_DRIVER names the one driver to use instead ("pulseaudio", "jack", "alsa", ...);
-// ORVANE_SOUNDFONT names the SoundFont to try first.
+// system's GM SoundFont, on a PipeWire stream of its own when a PipeWire server answers, else
+// PulseAudio, else JACK, else ALSA. ORVANE_AUDIO_DRIVER names the one driver to use instead
+// ("pipewire", "pulseaudio", "jack", "alsa", ...); ORVANE_PIPEWIRE_LATENCY the quantum the
+// PipeWire stream asks for; ORVANE_SOUNDFONT the SoundFont to try first.
+//
+// When the audio output fails (its server stopped or restarted) it is opened again, with a
+// back-off, on a thread of its own, as soon as a server answers; meanwhile the synthesizer's time
+// goes on unheard, so what is played then starts and ends as it would have.
 //
 // Opening answers as soon as the synthesizer is sure to sound: a complete SoundFont file is
 // there and the audio output is open. Creating the synthesizer and loading its SoundFont happen
@@ -58,12 +66,18 @@ class BuiltInSynth final : public SynthOutput {
   // The synthesizer itself, to look at once WaitUntilLoaded() was true (tests).
   const SynthCore& Core() const { return *core_; }
 
-  const std::string& DriverName() const { return driverName_; }
+  // The audio driver playing now ("pipewire", "pulseaudio", "jack", "alsa"), or "" while the
+  // output is being opened again.
+  std::string DriverName() const;
+  // How many times an audio output has opened: 1 once open, more after each reopening.
+  int OutputOpenings() const { return openings_.load(std::memory_order_acquire); }
   // The SoundFont chosen when opening (the one that loads, unless that file is broken inside).
   const std::string& SoundFontPath() const override { return soundFonts_.front(); }
-  double SampleRate() const { return sampleRate_; }
+  double SampleRate() const { return sampleRate_.load(std::memory_order_acquire); }
   // The output buffer the driver was asked for, in seconds (JACK: the server's period).
-  double ConfiguredLatencySeconds() const { return latencySeconds_; }
+  double ConfiguredLatencySeconds() const {
+    return latencySeconds_.load(std::memory_order_acquire);
+  }
 
  private:
   BuiltInSynth() = default;
@@ -79,17 +93,50 @@ class BuiltInSynth final : public SynthOutput {
   // The audio driver's callback, on its thread: silence until the synthesizer is handed over.
   static int Render(void* self, int frames, int effectsCount, float* effects[], int outputCount,
                     float* outputs[]);
+  // The same for the PipeWire stream, into one interleaved buffer.
+  static void RenderInterleaved(void* self, float* interleaved, int frames) noexcept;
+
+  // Opens `driver`'s output at `rate`; true when it plays. `latency`: what it was asked for.
+  bool OpenOutput(const std::string& driver, double rate, double latency);
+  void CloseOutput();
+  // From a thread of the output: it has failed for good.
+  void ReportFailure();
+  // The supervisor's thread: notices a failed output, then opens one again (see the class).
+  void Supervise();
+  // True when the output stopped: the PipeWire stream said so, or a driver's callback stopped.
+  bool OutputLost(std::uint64_t& seenCycles,
+                  std::chrono::steady_clock::time_point& lastProgress) const;
+  // Waits `wait` (less when stopping) while the output is closed, rendering what that time would
+  // have played, unheard. False when stopping.
+  bool PassTimeUnheard(std::chrono::milliseconds wait);
+  // Whether the driver's server converts from any rate the synthesizer renders at.
+  static bool Converts(const std::string& driver);
 
   // Set by the loading thread before it opens the queue; read by the sender only after that.
   std::unique_ptr<SynthCore> core_;
   std::atomic<fluid_synth_t*> rendered_{nullptr};
+  // The output: one FluidSynth driver or the PipeWire stream. Opened by Open(), then only on the
+  // supervisor's thread.
   fluid_settings_t* driverSettings_ = nullptr;
   fluid_audio_driver_t* driver_ = nullptr;
+  std::unique_ptr<PipeWireOutput> pipewire_;
+  std::unique_ptr<PulseServerWatch> pulseWatch_;  // beside FluidSynth's PulseAudio driver
+  std::atomic<std::uint64_t> cycles_{0};          // the driver's callbacks so far
+  std::atomic<int> openings_{0};
+  double synthRate_ = 0.0;               // what the synthesizer renders at
   std::vector<std::string> soundFonts_;  // complete files, the chosen one first
-  std::string driverName_;
+  std::vector<std::string> drivers_;     // in the order they are tried
+  mutable std::mutex nameMutex_;
+  std::string driverName_;  // under nameMutex_
+  std::string lostDriver_;  // the one that played before the output failed
+  std::mutex supervisorMutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;      // under supervisorMutex_
+  bool outputFailed_ = false;  // under supervisorMutex_
+  std::thread supervisor_;
   double loadingRate_ = 0.0;
-  double sampleRate_ = 0.0;
-  double latencySeconds_ = 0.0;
+  std::atomic<double> sampleRate_{0.0};
+  std::atomic<double> latencySeconds_{0.0};
   LoadingQueue queue_;
   std::promise<bool> driverOpened_;
   std::promise<bool> loadedPromise_;

@@ -11,6 +11,7 @@
 
 #include "TempDir.h"
 #include "synth/AudioServerProbe.h"
+#include "synth/PipeWireOutput.h"
 
 namespace orvane {
 namespace {
@@ -37,6 +38,35 @@ TEST(PulseProbe, SocketPathFollowsTheEnvironmentAsPulseAudioClientsDo) {
   }
   EXPECT_EQ(SocketPathFor({}), "");
   EXPECT_EQ(SocketPathFor({{"XDG_RUNTIME_DIR", "relative"}}), "");
+}
+
+TEST(PipeWireProbe, SocketPathFollowsTheEnvironmentAsPipeWireClientsDo) {
+  const auto path = [](const std::map<std::string, std::string>& variables) {
+    return PipeWireSocketPath([&variables](const char* name) -> const char* {
+      const auto found = variables.find(name);
+      return found != variables.end() ? found->second.c_str() : nullptr;
+    });
+  };
+  EXPECT_EQ(path({{"XDG_RUNTIME_DIR", "/run/user/1000"}}), "/run/user/1000/pipewire-0");
+  EXPECT_EQ(path({{"XDG_RUNTIME_DIR", "/run/user/1000"}, {"PIPEWIRE_RUNTIME_DIR", "/p"}}),
+            "/p/pipewire-0");
+  EXPECT_EQ(path({{"XDG_RUNTIME_DIR", "/r"}, {"PIPEWIRE_REMOTE", "studio"}}), "/r/studio");
+  EXPECT_EQ(path({{"XDG_RUNTIME_DIR", "/r"}, {"PIPEWIRE_REMOTE", "/srv/pw"}}), "/srv/pw");
+  EXPECT_EQ(path({}), "");
+  EXPECT_EQ(path({{"XDG_RUNTIME_DIR", "relative"}}), "");
+}
+
+// The quantum asked of PipeWire: frames at 48 kHz, or frames/rate; anything else is the default.
+TEST(PipeWireProbe, LatencyFromTheEnvironment) {
+  EXPECT_EQ(PipeWireLatency(nullptr), "128/48000");
+  EXPECT_EQ(PipeWireLatency(""), "128/48000");
+  EXPECT_EQ(PipeWireLatency("64"), "64/48000");
+  EXPECT_EQ(PipeWireLatency("256/44100"), "256/44100");
+  EXPECT_EQ(PipeWireLatency("16/48000"), "16/48000");
+  for (const char* wrong :
+       {"abc", "8", "9000", "64/", "/48000", "64/1000", "64/48000x", " 64", "-64", "64/48000/2"}) {
+    EXPECT_EQ(PipeWireLatency(wrong), "128/48000") << wrong;
+  }
 }
 
 // A Unix socket at `path`, listening as long as the object lives unless closed.

@@ -1,0 +1,232 @@
+#!/usr/bin/env bash
+# Key to sound of the built-in synthesizer on PipeWire, a previous build against this one in one
+# run, alternating; the CPU its process and PipeWire's daemons take, idle and with a chord held on
+# 16 layers; xruns during a key storm on 16 layers. The figures in docs/performance.md come from
+# here.
+#
+# Everything runs privately: an X server, PipeWire with WirePlumber and pipewire-pulse, and a
+# null sink made the default output. Key to sound is an XTest press of Q to the first period
+# above -40 dBFS that a JACK client of the same graph (orvane_measure run through pw-jack) reads
+# from the null sink's monitor ports, timed on the graph's clock.
+#
+# Usage: bench/pipewire-sound.sh BEFORE-ORVANE AFTER-ORVANE MEASURE [ROUNDS] [PRESSES] [STORM-S]
+#   BEFORE-ORVANE, AFTER-ORVANE  the program of each build (build/.../orvane)
+#   MEASURE                      orvane_measure of this build
+#   ROUNDS x PRESSES             presses per build (default 4 x 10), alternating by round
+#   STORM-S                      seconds of the key storm (default 60)
+# Needs pipewire, wireplumber, pipewire-pulse, pipewire-jack (pw-jack), pipewire-bin
+# (pw-profiler), dbus, xvfb, xdotool, x11-utils.
+set -uo pipefail
+
+before=${1:?before}
+after=${2:?after}
+measure=${3:?measure}
+rounds=${4:-4}
+presses=${5:-10}
+storm_seconds=${6:-60}
+for file in "$before" "$after" "$measure"; do
+  [[ -x "$file" ]] || { echo "bench: no program at $file"; exit 2; }
+done
+for tool in pipewire wireplumber pipewire-pulse pw-jack pw-profiler dbus-daemon Xvfb xdotool \
+  xdpyinfo pactl; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is not installed"; exit 2; }
+done
+
+work=$(mktemp -d /tmp/orvane-pwbench.XXXXXX)
+pids=()
+stop() {
+  local pid=$1
+  kill "$pid" 2>/dev/null && { timeout 5 tail --pid="$pid" -f /dev/null || kill -9 "$pid"; }
+}
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop "${pids[i]}" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+wait_for() {  # tenths of a second, command
+  local tenths=$1
+  shift
+  for ((t = 0; t < tenths; t++)); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+percentile() {  # fraction; numbers on standard input
+  sort -n | awk -v f="$1" '{v[NR] = $1} END {i = int(f * (NR - 1)) + 1; print v[i]}'
+}
+
+export XDG_RUNTIME_DIR=$work/run HOME=$work/home
+mkdir -m 700 -p "$XDG_RUNTIME_DIR" "$HOME"
+unset PULSE_SERVER DBUS_SESSION_BUS_ADDRESS JACK_DEFAULT_SERVER ORVANE_AUDIO_DRIVER \
+  ORVANE_PIPEWIRE_LATENCY PIPEWIRE_REMOTE PIPEWIRE_LATENCY
+for n in $(seq 150 199); do
+  [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] || { export DISPLAY=:$n; break; }
+done
+Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for 100 xdpyinfo || { echo "bench: Xvfb did not start"; exit 1; }
+
+dbus-daemon --session --address="unix:path=$XDG_RUNTIME_DIR/bus" --nofork --nopidfile \
+  >"$work/dbus.log" 2>&1 &
+pids+=($!)
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
+pipewire >"$work/pipewire.log" 2>&1 &
+pipewire_pid=$!
+pids+=($!)
+wait_for 50 test -S "$XDG_RUNTIME_DIR/pipewire-0"
+wireplumber >"$work/wireplumber.log" 2>&1 &
+wireplumber_pid=$!
+pids+=($!)
+pipewire-pulse >"$work/pipewire-pulse.log" 2>&1 &
+pulse_pid=$!
+pids+=($!)
+wait_for 100 pactl info || { echo "bench: pipewire-pulse did not start"; exit 1; }
+pactl load-module module-null-sink sink_name=null >/dev/null
+wait_for 50 pactl set-default-sink null
+monitor="null Audio/Sink sink:monitor"
+
+# A voice with all 16 layers on, each its own instrument (112 bytes: per layer patch, volume,
+# transposition as little-endian int32, on).
+python3 -c '
+import struct, sys
+patches = [0, 19, 48, 4, 24, 40, 56, 73, 0, 16, 32, 52, 60, 68, 80, 88]
+sys.stdout.buffer.write(b"".join(struct.pack("<BBiB", p, 100, 0, 1) for p in patches))' \
+  >"$work/sixteen.orvane"
+
+# Starts PROGRAM (with ARGS) on fresh settings and gives it the focus; sets program_pid.
+start_program() {
+  local fresh
+  fresh=$(mktemp -d "$work/fresh.XXXXXX")
+  ORVANE_SETTINGS_DIR=$fresh "$@" >>"$work/programs.log" 2>&1 &
+  program_pid=$!
+  local window
+  window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$program_pid" --class orvane |
+    head -1)
+  [[ -n "$window" ]] || { echo "bench: no window for $1"; return 1; }
+  xdotool windowfocus --sync "$window"
+  sleep 1  # the synthesizer's SoundFont loaded, its stream linked
+}
+
+# Clock ticks (utime + stime) of the processes, summed.
+ticks() {
+  local total=0 pid
+  for pid in "$@"; do
+    [[ -r /proc/$pid/stat ]] || continue
+    total=$((total + $(awk '{sub(/^.*\) /, ""); print $12 + $13}' "/proc/$pid/stat")))
+  done
+  echo "$total"
+}
+hz=$(getconf CLK_TCK)
+
+# CPU milliseconds per second of the synthesizer's process and PipeWire's daemons over SECONDS.
+cpu_per_second() {
+  local seconds=$1 synth before_synth before_daemons after_synth after_daemons
+  synth=$(pgrep -P "$program_pid" -x orvane-synth | head -1)
+  before_synth=$(ticks "$synth")
+  before_daemons=$(ticks "$pipewire_pid" "$wireplumber_pid" "$pulse_pid")
+  sleep "$seconds"
+  after_synth=$(ticks "$synth")
+  after_daemons=$(ticks "$pipewire_pid" "$wireplumber_pid" "$pulse_pid")
+  awk -v s=$((after_synth - before_synth)) -v d=$((after_daemons - before_daemons)) \
+    -v hz="$hz" -v t="$seconds" 'BEGIN {
+      printf "synth %.1f ms/s, daemons %.1f ms/s, together %.1f ms/s", 1000 * s / hz / t,
+        1000 * d / hz / t, 1000 * (s + d) / hz / t }'
+}
+
+# One round of PRESSES presses of Q for the program (run with the environment settings given after
+# it): their times, one a line, to FILE.
+key_to_sound() {
+  local label=$1 file=$2
+  shift 2
+  start_program env "$@" || return 1
+  rm -f "$work/go"
+  mkfifo "$work/go"
+  pw-jack "$measure" sound "$monitor" "$presses" <"$work/go" >"$work/sound.log" 2>&1 &
+  local sound_pid=$!
+  exec 3>"$work/go"
+  wait_for 100 grep -q ready "$work/sound.log"
+  echo go >&3
+  wait "$sound_pid"
+  exec 3>&-
+  grep -q sound_ms "$work/sound.log" || { echo "bench: $(cat "$work/sound.log")"; }
+  awk '/^press_ms/ {print $2}' "$work/sound.log" >>"$file"
+  echo "   $label: $(grep sound_ms "$work/sound.log")"
+  stop "$program_pid"
+}
+
+echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-), load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "PipeWire $(pipewire --version | awk '/libpipewire/ {print $NF; exit}'), null sink, default quantum"
+
+echo "== key to sound on PipeWire: $rounds rounds of $presses presses each, alternating"
+echo "   (after: the default quantum, 128/48000; after-64: ORVANE_PIPEWIRE_LATENCY=64/48000)"
+: >"$work/before.ms"
+: >"$work/after.ms"
+: >"$work/after-64.ms"
+for ((round = 0; round < rounds; round++)); do
+  key_to_sound before "$work/before.ms" "$before"
+  key_to_sound after "$work/after.ms" "$after"
+  key_to_sound after-64 "$work/after-64.ms" ORVANE_PIPEWIRE_LATENCY=64/48000 "$after"
+done
+for build in before after after-64; do
+  awk -v b="$build" -v med="$(percentile 0.5 <"$work/$build.ms")" \
+    -v p95="$(percentile 0.95 <"$work/$build.ms")" -v lo="$(percentile 0 <"$work/$build.ms")" \
+    -v hi="$(percentile 1 <"$work/$build.ms")" -v n="$(wc -l <"$work/$build.ms")" 'BEGIN {
+      printf "   %-8s %d presses: median %.2f ms, p95 %.2f ms, min %.2f, max %.2f\n",
+        b, n, med, p95, lo, hi }'
+done
+
+echo "== CPU of the synthesizer's process and PipeWire's daemons (10 s each)"
+cpu_of() {
+  local label=$1
+  shift
+  start_program env "$@" "$work/sixteen.orvane" || return
+  sleep 2
+  echo "   $label, idle:                        $(cpu_per_second 10)"
+  xdotool keydown q w e r
+  sleep 1
+  echo "   $label, chord of 4 keys on 16 layers: $(cpu_per_second 10)"
+  xdotool keyup q w e r
+  stop "$program_pid"
+}
+cpu_of before "$before"
+cpu_of after "$after"
+cpu_of after-64 ORVANE_PIPEWIRE_LATENCY=64/48000 "$after"
+
+echo "== key storm on 16 layers, $storm_seconds s (this build), xruns the graph reports"
+start_program "$after" "$work/sixteen.orvane"
+(cd "$work" && exec pw-profiler -o "$work/profiler.log" >/dev/null 2>&1) &
+profiler_pid=$!
+sleep 1
+"$measure" storm "$storm_seconds" 20 >"$work/storm.log" 2>&1
+stop "$profiler_pid"
+stop "$program_pid"
+echo "   $(cat "$work/storm.log")"
+# A cycle in which a node was woken but had not finished (status other than 3, finished, or 4,
+# inactive) is an xrun of that node; each node takes 8 columns after the driver's 4, named in the
+# plot script pw-profiler leaves ("name/id" titles, by column).
+awk -F'\t' '
+  FNR == NR {
+    while (match($0, /using [0-9]+ title "[^"]*"/)) {
+      part = substr($0, RSTART, RLENGTH)
+      column = part; sub(/using /, "", column); sub(/ title.*/, "", column)
+      name = part; sub(/^[^"]*"/, "", name); sub(/"$/, "", name)
+      names[column + 3] = name  # Timing3 plots column 4 + 8i + 4, the status is 4 + 8i + 7
+      $0 = substr($0, RSTART + RLENGTH)
+    }
+    next
+  }
+  {
+    cycles++
+    for (i = 5; i + 6 <= NF; i += 8) if ($(i + 6) != " " && $(i + 6) != 3 && $(i + 6) != 4) {
+      late[i + 6]++; any = 1 }
+    if (any) cycles_late++
+    any = 0
+  }
+  END {
+    printf "   %d graph cycles, %d with a node that had not finished in time", cycles, cycles_late
+    for (c in late) printf "; %s: %d", (c in names ? names[c] : "column " c), late[c]
+    printf "\n"
+  }' "$work/Timing3.plot" "$work/profiler.log"
+
+echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
