@@ -39,7 +39,10 @@ constexpr std::string_view kHelpText =
     "Environment:\n"
     "  ORVANE_SETTINGS_DIR   directory for the settings and the working voice\n"
     "  ORVANE_SOUNDFONT      SoundFont to try first for the built-in synthesizer\n"
-    "  ORVANE_AUDIO_DRIVER   pulseaudio, jack or alsa: the only audio system to use\n"
+    "  ORVANE_AUDIO_DRIVER   pipewire, pulseaudio, jack or alsa: the only audio system\n"
+    "                        to use\n"
+    "  ORVANE_PIPEWIRE_LATENCY  frames (or frames/rate) the PipeWire stream asks for,\n"
+    "                        128/48000 unless set\n"
     "  JACK_DEFAULT_SERVER   the JACK server for audio and MIDI ports\n"
     "\n"
     "Exit status: 0 after a normal end; 1 when no MIDI output can sound.\n";
