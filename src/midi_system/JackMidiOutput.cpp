@@ -20,19 +20,30 @@ constexpr int kSettleCycles = 3;
 
 }  // namespace
 
+std::atomic<unsigned>& JackServerEpoch() {
+  static std::atomic<unsigned> epoch{0};
+  return epoch;
+}
+
+void CloseJackClientOf(jack_client_t* client, unsigned epoch) {
+  if (client != nullptr && JackServerEpoch().load() == epoch) jack_client_close(client);
+}
+
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& clientName,
                                                      const std::string& target) {
   QuietSystemLibraries();
   jack_status_t status{};
+  const unsigned epoch = JackServerEpoch().load();
   jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
   if (client == nullptr) return nullptr;
-  return Adopt(client, target);
+  return Adopt(client, target, epoch);
 }
 
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Adopt(jack_client_t* client,
-                                                      const std::string& target) {
+                                                      const std::string& target, unsigned epoch) {
   std::unique_ptr<JackMidiOutput> output(new JackMidiOutput());
   output->client_ = client;
+  output->epoch_ = epoch;
   output->ring_ = jack_ringbuffer_create(kRingBytes);
   if (output->ring_ == nullptr) return nullptr;
   jack_ringbuffer_mlock(output->ring_);
@@ -66,10 +77,9 @@ JackMidiOutput::~JackMidiOutput() {
                           static_cast<double>(jack_get_sample_rate(client_));
     std::this_thread::sleep_for(std::chrono::duration<double>(2.0 * period));
   }
-  if (client_ != nullptr) {
-    // Closing deactivates the client first, so the process callback is done with the ring.
-    jack_client_close(client_);
-  }
+  // Closing deactivates the client first, so the process callback is done with the ring. A
+  // client whose server has gone is not closed (see JackServerEpoch).
+  if (!serverGone_.load(std::memory_order_acquire)) CloseJackClientOf(client_, epoch_);
   if (ring_ != nullptr) jack_ringbuffer_free(ring_);
 }
 

@@ -10,6 +10,14 @@
 
 namespace orvane {
 
+// How many JACK servers this program has seen go (the port watcher counts them as they end). A
+// client opened under an earlier count is never closed: its server is gone, and libjack crashes
+// closing such a client once a server of the same name runs again. What it holds stays
+// allocated, a few kilobytes per server restart.
+std::atomic<unsigned>& JackServerEpoch();
+// Closes `client` unless its server has gone since `epoch` (JackServerEpoch() at its opening).
+void CloseJackClientOf(jack_client_t* client, unsigned epoch);
+
 // A JACK MIDI output port of its own client. Messages go through a lock-free ring to the
 // process callback, which moves as many as the period's MIDI buffer takes and keeps the rest for
 // the next period, so a burst is delayed, never lost or reordered. When the ring is full the
@@ -22,14 +30,18 @@ class JackMidiOutput {
                                               const std::string& target);
   // The same with a client that is open already (the one that listed the ports while the
   // program started: opening a client is the slow part). Closes the client when it fails.
-  static std::unique_ptr<JackMidiOutput> Adopt(jack_client_t* client, const std::string& target);
+  // `epoch`: JackServerEpoch() when the client opened.
+  static std::unique_ptr<JackMidiOutput> Adopt(jack_client_t* client, const std::string& target,
+                                               unsigned epoch);
   ~JackMidiOutput();
   JackMidiOutput(const JackMidiOutput&) = delete;
   JackMidiOutput& operator=(const JackMidiOutput&) = delete;
 
   // Queues one message of 1 to 3 bytes; false when it was dropped (server gone or stalled).
   bool Send(const std::uint8_t* bytes, int length) noexcept;
-  bool ServerGone() const noexcept { return serverGone_.load(std::memory_order_acquire); }
+  bool ServerGone() const noexcept {
+    return serverGone_.load(std::memory_order_acquire) || JackServerEpoch().load() != epoch_;
+  }
 
  private:
   JackMidiOutput() = default;
@@ -37,6 +49,7 @@ class JackMidiOutput {
   static void Shutdown(void* self);
 
   jack_client_t* client_ = nullptr;
+  unsigned epoch_ = JackServerEpoch().load();
   jack_port_t* port_ = nullptr;
   jack_ringbuffer_t* ring_ = nullptr;
   std::atomic<bool> serverGone_{false};

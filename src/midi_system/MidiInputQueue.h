@@ -39,6 +39,11 @@ class MidiInputQueue {
     if (!wakePending_.exchange(true, std::memory_order_acq_rel) && wake_) wake_();
   }
 
+  // Wakes the consumer as a push does, without a message (any thread; the same rules as Push).
+  void Wake() noexcept {
+    if (!wakePending_.exchange(true, std::memory_order_acq_rel) && wake_) wake_();
+  }
+
   // Consumer side. Call before draining: a message pushed after this wakes the consumer again.
   void Rearm() noexcept { wakePending_.exchange(false, std::memory_order_acq_rel); }
   bool Pop(ShortMessage& message) noexcept {

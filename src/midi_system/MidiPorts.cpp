@@ -1,7 +1,9 @@
 #include "midi_system/MidiPorts.h"
 
 #include <jack/jack.h>
+#include <jack/midiport.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/midi/MidiBytes.h"
@@ -46,18 +48,40 @@ void ListPorts(RtMidi::Api api, bool tagApi, std::vector<MidiPortInfo>& ports) {
   }
 }
 
-// The MIDI ports of every JACK client but ours whose flags match (JackPortIsInput: the ports we
-// can send to), in the server's order, as RtMidi lists them.
-void ListJackPorts(jack_client_t& client, unsigned long flags, bool tagApi,
-                   std::vector<MidiPortInfo>& ports) {
-  const char** names = jack_get_ports(&client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
-  for (int i = 0; names != nullptr && names[i] != nullptr; ++i) {
-    std::string name = names[i];
+// JACK MIDI ports of every client but ours, as RtMidi lists them.
+void AddJackPorts(const std::vector<std::string>& names, bool tagApi,
+                  std::vector<MidiPortInfo>& ports) {
+  for (const std::string& name : names) {
     if (name.empty() || IsOwnPort(name)) continue;
     std::string display = name + (tagApi ? " (JACK)" : "");
-    ports.push_back({RtMidi::UNIX_JACK, std::move(name), std::move(display)});
+    ports.push_back({RtMidi::UNIX_JACK, name, std::move(display)});
   }
-  if (names != nullptr) jack_free(names);
+}
+
+// The MIDI ports whose flags match (JackPortIsInput: the ports we can send to), in the server's
+// order.
+std::vector<std::string> JackPortNames(jack_client_t& client, unsigned long flags) {
+  std::vector<std::string> names;
+  const char** found = jack_get_ports(&client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+  for (int i = 0; found != nullptr && found[i] != nullptr; ++i) names.emplace_back(found[i]);
+  if (found != nullptr) jack_free(found);
+  return names;
+}
+
+bool Compiled(RtMidi::Api api) {
+  std::vector<RtMidi::Api> compiled;
+  RtMidi::getCompiledApi(compiled);
+  for (RtMidi::Api c : compiled) {
+    if (c == api) return true;
+  }
+  return false;
+}
+
+// Whether names carry their API: where ALSA and JACK both may have ports. Decided by what the
+// machine has, not by which server runs now, so that a name stays the same while servers come
+// and go (the program finds its ports again by name).
+bool TagApis(bool alsa) {
+  return alsa && Compiled(RtMidi::UNIX_JACK);
 }
 
 }  // namespace
@@ -85,22 +109,14 @@ std::string MidiPortCatalog::ReadableName(RtMidi::Api api, const std::string& sy
 }
 
 void JackClientCloser::operator()(jack_client_t* client) const {
-  jack_client_close(client);
+  CloseJackClientOf(client, epoch);
 }
 
 MidiPortCatalog::MidiPortCatalog(std::function<void(const JackServerInfo&)> onJack) {
   QuietSystemLibraries();
-  std::vector<RtMidi::Api> compiled;
-  RtMidi::getCompiledApi(compiled);
-  auto has = [&](RtMidi::Api api) {
-    for (RtMidi::Api c : compiled) {
-      if (c == api) return true;
-    }
-    return false;
-  };
   // JACK answers and lists through one client of ours; RtMidi would open one per direction.
   JackServerInfo jackInfo;
-  if (has(RtMidi::UNIX_JACK)) {
+  if (Compiled(RtMidi::UNIX_JACK)) {
     jack_status_t status{};
     jackClient_.reset(jack_client_open(kJackMidiClientName, JackNoStartServer, &status));
   }
@@ -113,26 +129,45 @@ MidiPortCatalog::MidiPortCatalog(std::function<void(const JackServerInfo&)> onJa
   if (onJack) onJack(jackInfo);
   // RtMidi writes to the terminal when an API fails to start, so each one is asked first
   // through its own library, which stays quiet.
-  std::vector<RtMidi::Api> apis;
-  if (has(RtMidi::LINUX_ALSA) && AlsaSequencerAvailable()) apis.push_back(RtMidi::LINUX_ALSA);
-  if (jack != nullptr) apis.push_back(RtMidi::UNIX_JACK);
-  for (RtMidi::Api api : {RtMidi::MACOSX_CORE, RtMidi::WINDOWS_MM}) {
-    if (has(api)) apis.push_back(api);
-  }
-  const bool tagApi = apis.size() > 1;
+  const bool alsa = Compiled(RtMidi::LINUX_ALSA) && AlsaSequencerAvailable();
+  const bool tagApi = TagApis(alsa);
+  ListRtMidiPorts(alsa, false, tagApi);
   bool jackOutputs = false;
-  for (RtMidi::Api api : apis) {
-    if (api == RtMidi::UNIX_JACK) {
-      const std::size_t before = outputs_.size();
-      ListJackPorts(*jack, JackPortIsInput, tagApi, outputs_);
-      jackOutputs = outputs_.size() > before;
-      ListJackPorts(*jack, JackPortIsOutput, tagApi, inputs_);
-    } else {
-      ListPorts<RtMidiOut>(api, tagApi, outputs_);
-      ListPorts<RtMidiIn>(api, tagApi, inputs_);
+  if (jack != nullptr) {
+    AddJackPorts(JackPortNames(*jack, JackPortIsInput), tagApi, outputs_);
+    jackOutputs = std::any_of(outputs_.begin(), outputs_.end(), [](const MidiPortInfo& port) {
+      return port.api == RtMidi::UNIX_JACK;
+    });
+    AddJackPorts(JackPortNames(*jack, JackPortIsOutput), tagApi, inputs_);
+  }
+  ListRtMidiPorts(false, true, tagApi);
+  if (!jackOutputs) jackClient_.reset();
+}
+
+MidiPortCatalog MidiPortCatalog::Relist(PortWatcher& watcher) {
+  MidiPortCatalog catalog{Empty{}};
+  const bool alsa = Compiled(RtMidi::LINUX_ALSA) && AlsaSequencerAvailable();
+  const bool tagApi = TagApis(alsa);
+  catalog.ListRtMidiPorts(alsa, false, tagApi);
+  AddJackPorts(watcher.JackPorts(JackPortIsInput), tagApi, catalog.outputs_);
+  AddJackPorts(watcher.JackPorts(JackPortIsOutput), tagApi, catalog.inputs_);
+  catalog.ListRtMidiPorts(false, true, tagApi);
+  return catalog;
+}
+
+void MidiPortCatalog::ListRtMidiPorts(bool alsa, bool others, bool tagApi) {
+  // ALSA comes before JACK in the lists, the APIs of other systems after.
+  std::vector<RtMidi::Api> apis;
+  if (alsa) apis.push_back(RtMidi::LINUX_ALSA);
+  if (others) {
+    for (RtMidi::Api api : {RtMidi::MACOSX_CORE, RtMidi::WINDOWS_MM}) {
+      if (Compiled(api)) apis.push_back(api);
     }
   }
-  if (!jackOutputs) jackClient_.reset();
+  for (RtMidi::Api api : apis) {
+    ListPorts<RtMidiOut>(api, tagApi, outputs_);
+    ListPorts<RtMidiIn>(api, tagApi, inputs_);
+  }
 }
 
 void MidiPortCatalog::OpenFirstOutputEarly() {
@@ -149,7 +184,8 @@ std::unique_ptr<MidiPortOutput> MidiPortOutput::Open(const MidiPortInfo& port,
   QuietSystemLibraries();
   std::unique_ptr<MidiPortOutput> output(new MidiPortOutput());
   if (port.api == RtMidi::UNIX_JACK) {
-    output->jack_ = jackClient ? JackMidiOutput::Adopt(jackClient.release(), port.systemName)
+    const unsigned epoch = jackClient.get_deleter().epoch;
+    output->jack_ = jackClient ? JackMidiOutput::Adopt(jackClient.release(), port.systemName, epoch)
                                : JackMidiOutput::Open(kJackMidiClientName, port.systemName);
     return output->jack_ ? std::move(output) : nullptr;
   }
@@ -166,7 +202,10 @@ std::unique_ptr<MidiPortOutput> MidiPortOutput::Open(const MidiPortInfo& port,
   }
 }
 
-MidiPortOutput::~MidiPortOutput() = default;
+MidiPortOutput::~MidiPortOutput() {
+  // Whatever is left sounding on the device would go on sounding once the port is closed.
+  if (!quiet_) Reset();
+}
 
 void MidiPortOutput::OnError(RtMidiError::Type type, const std::string& /*text*/, void* self) {
   if (type != RtMidiError::DEBUG_WARNING)
@@ -189,6 +228,7 @@ void MidiPortOutput::Send(ShortMessage message) noexcept {
   const int length = UnpackShortMessage(message, bytes);
   if (length == 0) return;
   if (Write(bytes, length)) sounding_.Track(message);
+  quiet_ = false;
 }
 
 void MidiPortOutput::Reset() noexcept {
@@ -205,6 +245,7 @@ void MidiPortOutput::Reset() noexcept {
     Write(sustainOff, 3);
     Write(allNotesOff, 3);
   }
+  quiet_ = true;
 }
 
 bool MidiPortOutput::Reopen() noexcept {
@@ -218,11 +259,14 @@ bool MidiPortOutput::Reopen() noexcept {
 std::unique_ptr<MidiPortInput> MidiPortInput::Open(const MidiPortInfo& port,
                                                    MidiInputQueue& queue) {
   QuietSystemLibraries();
+  std::unique_ptr<MidiPortInput> input(new MidiPortInput(queue));
+  if (port.api == RtMidi::UNIX_JACK) {
+    return input->OpenJack(port.systemName) ? std::move(input) : nullptr;
+  }
   try {
-    auto in = MakeClient<RtMidiIn>(port.api);
-    const int index = FindPort(*in, port.systemName);
+    input->in_ = MakeClient<RtMidiIn>(port.api);
+    const int index = FindPort(*input->in_, port.systemName);
     if (index < 0) return nullptr;
-    std::unique_ptr<MidiPortInput> input(new MidiPortInput(std::move(in), queue));
     // Sysex, clock and active sensing never reach the program.
     input->in_->ignoreTypes(true, true, true);
     input->in_->setCallback(OnMessage, input.get());
@@ -234,28 +278,64 @@ std::unique_ptr<MidiPortInput> MidiPortInput::Open(const MidiPortInfo& port,
   }
 }
 
+bool MidiPortInput::OpenJack(const std::string& source) {
+  jack_status_t status{};
+  jackEpoch_ = JackServerEpoch().load();
+  jackClient_ = jack_client_open(kJackMidiInClientName, JackNoStartServer, &status);
+  if (jackClient_ == nullptr) return false;
+  jackPort_ =
+      jack_port_register(jackClient_, "MIDI in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  if (jackPort_ == nullptr) return false;
+  jack_set_process_callback(jackClient_, ProcessJack, this);
+  jack_on_shutdown(jackClient_, OnJackShutdown, this);
+  if (jack_activate(jackClient_) != 0) return false;
+  return jack_connect(jackClient_, source.c_str(), jack_port_name(jackPort_)) == 0;
+}
+
 MidiPortInput::~MidiPortInput() {
-  // Closing joins or deactivates RtMidi's thread, so no callback runs after this.
+  // Closing joins or deactivates the thread that calls back, so no callback runs after this.
+  if (jackClient_ != nullptr) {
+    // A client whose server has gone is left as it is (see JackServerEpoch).
+    if (!jackGone_.load(std::memory_order_acquire)) CloseJackClientOf(jackClient_, jackEpoch_);
+    return;
+  }
   try {
-    in_->closePort();
+    if (in_) in_->closePort();
   } catch (const std::exception&) {
   }
 }
 
+int MidiPortInput::ProcessJack(std::uint32_t frames, void* self) {
+  auto* input = static_cast<MidiPortInput*>(self);
+  void* buffer = jack_port_get_buffer(input->jackPort_, frames);
+  const std::uint32_t count = jack_midi_get_event_count(buffer);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    jack_midi_event_t event;
+    if (jack_midi_event_get(&event, buffer, i) == 0) input->Take(event.buffer, event.size);
+  }
+  return 0;
+}
+
+void MidiPortInput::OnJackShutdown(void* self) {
+  static_cast<MidiPortInput*>(self)->jackGone_.store(true, std::memory_order_release);
+}
+
 void MidiPortInput::OnMessage(double /*timeStamp*/, std::vector<unsigned char>* message,
                               void* self) {
-  auto* input = static_cast<MidiPortInput*>(self);
-  if (!input->started_.load(std::memory_order_acquire) || message == nullptr) return;
-  const std::size_t size = message->size();
+  if (message != nullptr) static_cast<MidiPortInput*>(self)->Take(message->data(), message->size());
+}
+
+void MidiPortInput::Take(const std::uint8_t* bytes, std::size_t size) noexcept {
+  if (!started_.load(std::memory_order_acquire)) return;
   if (size < 2 || size > 3) return;
-  const std::uint8_t status = (*message)[0];
+  const std::uint8_t status = bytes[0];
   // Channel messages only; system common and real-time bytes have no use here.
   if (status < 0x80 || status >= 0xF0 || ShortMessageLength(status) != static_cast<int>(size)) {
     return;
   }
-  const std::uint8_t data1 = (*message)[1];
-  const std::uint8_t data2 = size == 3 ? (*message)[2] : 0;
-  input->queue_.Push(PackShortMessage(status, data1, data2));
+  const std::uint8_t data1 = bytes[1];
+  const std::uint8_t data2 = size == 3 ? bytes[2] : 0;
+  queue_.Push(PackShortMessage(status, data1, data2));
 }
 
 }  // namespace orvane

@@ -11,6 +11,7 @@
 #include "core/midi/MidiLayer.h"
 #include "midi_system/JackMidiOutput.h"
 #include "midi_system/MidiInputQueue.h"
+#include "midi_system/PortWatcher.h"
 #include "midi_system/SoundingNotes.h"
 #include "midi_system/SystemProbe.h"
 #include "process_common/SynthProtocol.h"
@@ -22,10 +23,12 @@ namespace orvane {
 inline constexpr const char* kMidiClientName = "Tellak Orvane";
 // The JACK client of the MIDI output; the built-in synthesizer's JACK client is "Tellak Orvane".
 inline constexpr const char* kJackMidiClientName = "Tellak Orvane MIDI";
+inline constexpr const char* kJackMidiInClientName = "Tellak Orvane MIDI in";
 
 // Closes a JACK client (for std::unique_ptr).
 struct JackClientCloser {
   void operator()(jack_client_t* client) const;
+  unsigned epoch = JackServerEpoch().load();  // as the client opened (see JackServerEpoch)
 };
 using JackClient = std::unique_ptr<jack_client_t, JackClientCloser>;
 
@@ -41,10 +44,12 @@ class MidiPortOutput {
   // nullptr when the port is gone or cannot be opened. A JACK port takes `jackClient` when given
   // one (it is closed when the port does not open).
   static std::unique_ptr<MidiPortOutput> Open(const MidiPortInfo& port, JackClient jackClient = {});
-  ~MidiPortOutput();
   MidiPortOutput(const MidiPortOutput&) = delete;
   MidiPortOutput& operator=(const MidiPortOutput&) = delete;
 
+  // Closing (after a last Reset when anything was sent since the one before), so that nothing
+  // this program started goes on sounding on the device.
+  ~MidiPortOutput();
   // Sends a valid short message; invalid ones (a data byte above 127, no status) are dropped,
   // because on the wire they would turn into different messages.
   void Send(ShortMessage message) noexcept;
@@ -66,6 +71,7 @@ class MidiPortOutput {
   std::unique_ptr<RtMidiOut> out_;
   SoundingNotes sounding_;
   bool lastWriteFailed_ = false;
+  bool quiet_ = true;  // nothing sent since the last reset
 };
 
 // The system's MIDI ports on every API that works here (ALSA sequencer and JACK on Linux). APIs
@@ -76,6 +82,9 @@ class MidiPortCatalog {
   // listing. `onJack` learns what the JACK server runs at as soon as that is known (the
   // built-in synthesizer waits for it on another thread), whether the listing then works or not.
   explicit MidiPortCatalog(std::function<void(const JackServerInfo&)> onJack = {});
+  // Lists the ports again while the program runs: JACK's through the watcher's client, the
+  // others as at start. Throws as the constructor does.
+  static MidiPortCatalog Relist(PortWatcher& watcher);
 
   const std::vector<MidiPortInfo>& Outputs() const { return outputs_; }
   const std::vector<MidiPortInfo>& Inputs() const { return inputs_; }
@@ -95,6 +104,10 @@ class MidiPortCatalog {
   static std::string ReadableName(RtMidi::Api api, const std::string& systemName);
 
  private:
+  struct Empty {};
+  explicit MidiPortCatalog(Empty) {}
+  // Ports through RtMidi: ALSA's (when the sequencer works here) and other systems' APIs.
+  void ListRtMidiPorts(bool alsa, bool others, bool tagApi);
   std::vector<MidiPortInfo> outputs_;
   std::vector<MidiPortInfo> inputs_;
   JackClient jackClient_;
@@ -102,7 +115,8 @@ class MidiPortCatalog {
 };
 
 // An open MIDI input port. Its callback, on RtMidi's thread (JACK's real-time thread under
-// JACK), only puts channel messages into the queue and wakes the consumer.
+// JACK), only puts channel messages into the queue and wakes the consumer. JACK ports get a
+// client of the program's own: RtMidi's crashes when it closes a port whose server has gone.
 class MidiPortInput {
  public:
   // nullptr when the port is gone or cannot be opened. Messages go to `queue` once started.
@@ -115,11 +129,18 @@ class MidiPortInput {
   void Stop() noexcept { started_.store(false, std::memory_order_release); }
 
  private:
-  MidiPortInput(std::unique_ptr<RtMidiIn> in, MidiInputQueue& queue)
-      : in_(std::move(in)), queue_(queue) {}
+  explicit MidiPortInput(MidiInputQueue& queue) : queue_(queue) {}
+  bool OpenJack(const std::string& source);
   static void OnMessage(double timeStamp, std::vector<unsigned char>* message, void* self);
+  static int ProcessJack(std::uint32_t frames, void* self);
+  static void OnJackShutdown(void* self);
+  void Take(const std::uint8_t* bytes, std::size_t size) noexcept;
 
   std::unique_ptr<RtMidiIn> in_;
+  jack_client_t* jackClient_ = nullptr;
+  unsigned jackEpoch_ = 0;
+  jack_port_t* jackPort_ = nullptr;
+  std::atomic<bool> jackGone_{false};
   MidiInputQueue& queue_;
   std::atomic<bool> started_{false};
 };

@@ -1,127 +1,36 @@
 #include "midi_system/SynthProcess.h"
 
 #include <fcntl.h>
-#include <poll.h>
+#include <jack/jack.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <optional>
-#include <thread>
+#include <deque>
+#include <utility>
 
 #include "midi_system/ProgramFiles.h"
-#include "process_common/SynthProtocol.h"
+#include "midi_system/SynthProcessLink.h"
+#include "midi_system/SystemProbe.h"
 
 extern char** environ;
 
 namespace orvane {
-
-class SynthLink {
- public:
-  SynthLink(int socket, pid_t process) : socket_(socket), process_(process) {}
-  SynthLink(const SynthLink&) = delete;
-  SynthLink& operator=(const SynthLink&) = delete;
-
-  // Closing the connection ends the process; it is waited for (its sound ends as it exits), and
-  // one that does not end within seconds is killed, so that none is left playing or unreaped.
-  ~SynthLink() {
-    close(socket_);
-    using namespace std::chrono_literals;
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (std::chrono::steady_clock::now() < deadline) {
-      const pid_t ended = waitpid(process_, nullptr, WNOHANG);
-      if (ended == process_ || (ended < 0 && errno != EINTR)) return;
-      std::this_thread::sleep_for(2ms);
-    }
-    kill(process_, SIGKILL);
-    while (waitpid(process_, nullptr, 0) < 0 && errno == EINTR) {
-    }
-  }
-
-  // False once the process has gone or stopped reading; nothing is sent after that. A full
-  // connection means the process is behind for a moment (it reads as fast as it can), so the
-  // sender waits for room, though never for a process that has not read for a second.
-  bool Send(const SynthRequest& request) noexcept {
-    if (broken_.load(std::memory_order_relaxed)) return false;
-    for (;;) {
-      const ssize_t sent = send(socket_, &request, sizeof request, MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (sent == static_cast<ssize_t>(sizeof request)) return true;
-      if (sent < 0 && errno == EINTR) continue;
-      if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        pollfd room{.fd = socket_, .events = POLLOUT, .revents = 0};
-        const int ready = poll(&room, 1, kStalledMs);
-        if (ready > 0 || (ready < 0 && errno == EINTR)) continue;
-      }
-      broken_.store(true, std::memory_order_relaxed);
-      return false;
-    }
-  }
-
-  // The answer, or nothing when the process ends or stays silent.
-  std::optional<std::string> Answer() {
-    std::array<char, kSynthAnswerMaxBytes> buffer{};
-    pollfd readable{.fd = socket_, .events = POLLIN, .revents = 0};
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kAnswerSeconds);
-    for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return std::nullopt;
-      const int ready = poll(&readable, 1, static_cast<int>(left.count()));
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready <= 0) return std::nullopt;
-      const ssize_t got = recv(socket_, buffer.data(), buffer.size(), MSG_DONTWAIT);
-      if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      SynthAnswer answer{};
-      if (got < static_cast<ssize_t>(sizeof answer)) return std::nullopt;
-      std::memcpy(&answer, buffer.data(), sizeof answer);
-      if (answer.version != kSynthProtocolVersion || answer.canSound == 0) return std::nullopt;
-      return std::string(buffer.data() + sizeof answer,
-                         static_cast<std::size_t>(got) - sizeof answer);
-    }
-  }
-
- private:
-  static constexpr int kStalledMs = 1000;
-  // The process answers once its audio output is open; with JACK, once the port listing has
-  // told it about the server.
-  static constexpr int kAnswerSeconds = 10;
-
-  int socket_;
-  pid_t process_;
-  std::atomic<bool> broken_{false};
-};
-
 namespace {
 
-// The synthesizer as the MIDI layer drives it, each call one request to the process.
-class SynthProcessOutput final : public SynthOutput {
- public:
-  SynthProcessOutput(std::shared_ptr<SynthLink> link, std::string soundFont)
-      : link_(std::move(link)), soundFont_(std::move(soundFont)) {}
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
-  void Send(ShortMessage message) noexcept override {
-    link_->Send({.kind = SynthRequestKind::Message, .value = message, .sampleRate = 0.0});
-  }
-  void AllNotesOff() noexcept override {
-    link_->Send({.kind = SynthRequestKind::AllNotesOff, .value = 0, .sampleRate = 0.0});
-  }
-  void SetChannelsInUse(std::uint16_t channels) noexcept override {
-    link_->Send({.kind = SynthRequestKind::ChannelsInUse, .value = channels, .sampleRate = 0.0});
-  }
-  const std::string& SoundFontPath() const override { return soundFont_; }
-
- private:
-  std::shared_ptr<SynthLink> link_;
-  std::string soundFont_;
-};
+// A process that ends this soon after it answered did not really start.
+constexpr auto kShortLife = 2s;
+// This many failures within kFailureWindow and no process is started again.
+constexpr std::size_t kMaxFailures = 3;
+constexpr auto kFailureWindow = 60s;
+// After a failed start, the next one waits this long times the failures so far.
+constexpr auto kRetryStep = 250ms;
 
 }  // namespace
 
@@ -185,11 +94,154 @@ void TellJackServer(SynthLink& link, const JackServerInfo& info) noexcept {
              .sampleRate = info.running ? info.sampleRate : 0.0});
 }
 
-std::unique_ptr<SynthOutput> AwaitSynth(std::shared_ptr<SynthLink> link) {
+JackServerInfo CurrentJackServer() {
+  QuietSystemLibraries();
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open("Tellak Orvane probe", JackNoStartServer, &status);
+  if (client == nullptr) return {};
+  const JackServerInfo info{.running = true,
+                            .sampleRate = static_cast<double>(jack_get_sample_rate(client)),
+                            .bufferFrames = static_cast<int>(jack_get_buffer_size(client))};
+  jack_client_close(client);
+  return info;
+}
+
+std::unique_ptr<SynthProcessOutput> AwaitSynth(std::shared_ptr<SynthLink> link) {
   if (link == nullptr) return nullptr;
-  std::optional<std::string> soundFont = link->Answer();
+  const std::atomic<bool> never{false};
+  std::optional<std::string> soundFont = link->Answer(never);
   if (!soundFont) return nullptr;
   return std::make_unique<SynthProcessOutput>(std::move(link), std::move(*soundFont));
+}
+
+// --- the output ---
+
+SynthProcessOutput::SynthProcessOutput(std::shared_ptr<SynthLink> link, std::string soundFont)
+    : link_(std::move(link)), soundFont_(std::move(soundFont)) {
+  // Watched from the start, so that a process that ends is reaped even when nobody restarts it.
+  link_->Watch();
+}
+
+SynthProcessOutput::~SynthProcessOutput() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_.store(true, std::memory_order_release);
+  }
+  changed_.notify_all();
+  if (restarter_.joinable()) restarter_.join();
+  std::shared_ptr<SynthLink> started;
+  {
+    const std::lock_guard lock(mutex_);
+    started = std::move(started_);
+  }
+  // Closing the connections ends the processes; their watchers stop first.
+  started.reset();
+  link_.reset();
+}
+
+bool SynthProcessOutput::Send(const SynthRequest& request) noexcept {
+  return link_->Send(request);
+}
+
+void SynthProcessOutput::Send(ShortMessage message) noexcept {
+  Send(SynthRequest{.kind = SynthRequestKind::Message, .value = message, .sampleRate = 0.0});
+}
+
+void SynthProcessOutput::AllNotesOff() noexcept {
+  Send(SynthRequest{.kind = SynthRequestKind::AllNotesOff, .value = 0, .sampleRate = 0.0});
+}
+
+void SynthProcessOutput::SetChannelsInUse(std::uint16_t channels) noexcept {
+  Send(SynthRequest{.kind = SynthRequestKind::ChannelsInUse, .value = channels, .sampleRate = 0.0});
+}
+
+pid_t SynthProcessOutput::ProcessId() const {
+  return link_ && !link_->Ended() ? link_->Process() : -1;
+}
+
+void SynthProcessOutput::RestartWhenEnded(std::vector<std::string> candidates,
+                                          bool dynamicSampleLoading, std::function<void()> wake) {
+  if (restarter_.joinable()) return;
+  candidates_ = std::move(candidates);
+  dynamicSampleLoading_ = dynamicSampleLoading;
+  wake_ = std::move(wake);
+  restarter_ = std::thread([this] { Restart(); });
+  link_->OnEnd([this] { OnEnded(); });
+}
+
+void SynthProcessOutput::OnEnded() {
+  {
+    const std::lock_guard lock(mutex_);
+    ended_ = true;
+  }
+  changed_.notify_all();
+}
+
+void SynthProcessOutput::Restart() {
+  std::deque<Clock::time_point> failures;
+  Clock::time_point answeredAt = Clock::now();
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return ended_ || stopping_; });
+    if (stopping_) return;
+    ended_ = false;
+    if (Clock::now() - answeredAt < kShortLife) failures.push_back(Clock::now());
+    std::shared_ptr<SynthLink> link;
+    while (link == nullptr) {
+      while (!failures.empty() && Clock::now() - failures.front() > kFailureWindow) {
+        failures.pop_front();
+      }
+      if (failures.size() >= kMaxFailures) {
+        gaveUp_ = true;
+        lock.unlock();
+        if (wake_) wake_();
+        return;
+      }
+      if (!failures.empty() && changed_.wait_for(lock, kRetryStep * failures.size(),
+                                                 [this] { return stopping_.load(); })) {
+        return;
+      }
+      lock.unlock();
+      link = StartSynthProcess(candidates_, dynamicSampleLoading_);
+      if (link != nullptr) {
+        TellJackServer(*link, CurrentJackServer());
+        if (!link->Answer(stopping_)) link.reset();
+      }
+      lock.lock();
+      if (stopping_) {
+        lock.unlock();
+        return;  // `link`, if any, closes here and its process ends
+      }
+      if (link == nullptr) failures.push_back(Clock::now());
+    }
+    answeredAt = Clock::now();
+    link->Watch();
+    SynthLink& watched = *link;
+    // A process started before this one that has not taken over yet is done with (it ended).
+    std::shared_ptr<SynthLink> superseded = std::exchange(started_, std::move(link));
+    lock.unlock();
+    superseded.reset();
+    watched.OnEnd([this] { OnEnded(); });  // at once when it has ended already
+    if (wake_) wake_();
+    lock.lock();
+  }
+}
+
+SynthProcessOutput::Change SynthProcessOutput::TakeChange() {
+  std::shared_ptr<SynthLink> previous;
+  Change change = Change::None;
+  {
+    const std::lock_guard lock(mutex_);
+    if (started_ != nullptr) {
+      previous = std::exchange(link_, std::move(started_));
+      change = Change::Restarted;
+    } else if (gaveUp_ && !gaveUpTold_) {
+      gaveUpTold_ = true;
+      change = Change::GaveUp;
+    }
+  }
+  previous.reset();  // ended and reaped already: nothing to wait for
+  return change;
 }
 
 }  // namespace orvane

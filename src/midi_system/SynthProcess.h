@@ -1,10 +1,16 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "midi_system/SystemProbe.h"
 #include "process_common/SynthOutput.h"
 #include "process_common/SynthProtocol.h"
 
@@ -23,8 +29,8 @@ class SynthLink;
 std::vector<std::string> SynthProcessCandidates();
 
 // Starts the first of `candidates` that runs. nullptr when none does (the synthesizer then cannot
-// sound). Call it while no other thread may start a process: until the process has begun, its end
-// of the connection is open in this one.
+// sound). Until the process has begun, its end of the connection is open in this process (closed
+// on exec), so a fork of another thread without exec would keep it.
 std::shared_ptr<SynthLink> StartSynthProcess(const std::vector<std::string>& candidates,
                                              bool dynamicSampleLoading);
 
@@ -32,8 +38,68 @@ std::shared_ptr<SynthLink> StartSynthProcess(const std::vector<std::string>& can
 // when it would play through JACK, so every started process must be told, running or not.
 void TellJackServer(SynthLink& link, const JackServerInfo& info) noexcept;
 
+// The JACK server as a new client finds it now (nothing when none runs).
+JackServerInfo CurrentJackServer();
+
+class SynthProcessOutput;
+
 // Waits for the process's answer: the synthesizer when it can sound, otherwise nullptr (it could
-// not, it ended, it is of another version, or it gave no answer within seconds).
-std::unique_ptr<SynthOutput> AwaitSynth(std::shared_ptr<SynthLink> link);
+// not, it ended, or it is of another version). A process that lives is waited for however long
+// it takes: a slow start delays the program, it never decides that nothing can sound.
+std::unique_ptr<SynthProcessOutput> AwaitSynth(std::shared_ptr<SynthLink> link);
+
+// The synthesizer as the MIDI layer drives it: each call is one request to the process, sent at
+// once, or queued in order while the process is behind (SynthBacklog). The connection is given
+// up only when the process has ended; it is then reaped at once.
+//
+// Once told to (RestartWhenEnded), a process that ends is followed by a new one, started on a
+// thread of this object's own; the sender keeps sending meanwhile, to nowhere. The new process
+// takes over when the user-interface thread asks for news (TakeChange), which the waker given
+// prompts. A process that cannot be started, or that ends within seconds of its start, is a
+// failure; after three failures within a minute no process is started again.
+class SynthProcessOutput final : public SynthOutput {
+ public:
+  enum class Change { None, Restarted, GaveUp };
+
+  SynthProcessOutput(std::shared_ptr<SynthLink> link, std::string soundFont);
+  ~SynthProcessOutput() override;
+  SynthProcessOutput(const SynthProcessOutput&) = delete;
+  SynthProcessOutput& operator=(const SynthProcessOutput&) = delete;
+
+  void Send(ShortMessage message) noexcept override;
+  void AllNotesOff() noexcept override;
+  void SetChannelsInUse(std::uint16_t channels) noexcept override;
+  const std::string& SoundFontPath() const override { return soundFont_; }
+
+  // From now on an ended process is started again from `candidates`; `wake` is called on another
+  // thread whenever TakeChange() has news. Once only.
+  void RestartWhenEnded(std::vector<std::string> candidates, bool dynamicSampleLoading,
+                        std::function<void()> wake);
+  // On the sending thread: a restarted process takes over (Restarted: it knows no program or
+  // volume yet), or no process will be started again (GaveUp, said once).
+  Change TakeChange();
+  // The process now playing, for tests; -1 when none.
+  pid_t ProcessId() const;
+
+ private:
+  void OnEnded();
+  void Restart();
+  bool Send(const SynthRequest& request) noexcept;
+
+  std::shared_ptr<SynthLink> link_;  // sending thread only
+  std::string soundFont_;
+
+  std::vector<std::string> candidates_;
+  bool dynamicSampleLoading_ = true;
+  std::function<void()> wake_;
+  std::mutex mutex_;  // guards what follows
+  std::condition_variable changed_;
+  std::shared_ptr<SynthLink> started_;  // the restarted process, until it takes over
+  bool ended_ = false;                  // the newest process ended
+  bool gaveUp_ = false;
+  bool gaveUpTold_ = false;
+  std::atomic<bool> stopping_{false};
+  std::thread restarter_;
+};
 
 }  // namespace orvane

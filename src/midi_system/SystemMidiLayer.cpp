@@ -12,6 +12,22 @@
 namespace orvane {
 namespace {
 
+// Where `port` is in `ports` now: the same port by its system name, or else one of the same API
+// and the same name for the user (an ALSA port that came back under other numbers); -1 if none.
+int FindPort(const std::vector<MidiPortInfo>& ports, const MidiPortInfo& port) {
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    if (ports[i].api == port.api && ports[i].systemName == port.systemName) {
+      return static_cast<int>(i);
+    }
+  }
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    if (ports[i].api == port.api && ports[i].displayName == port.displayName) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
 // ORVANE_AUDIO_DRIVER=none: the built-in synthesizer has no audio output, so it cannot sound.
 bool NoAudioOutputWanted() {
   const char* driver = std::getenv("ORVANE_AUDIO_DRIVER");
@@ -27,7 +43,9 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   // environment. With no audio output wanted it is not even started.
   std::shared_ptr<SynthLink> synth;
   if (options.builtInSynth && !NoAudioOutputWanted()) {
-    synth = StartSynthProcess(SynthProcessCandidates(), options.dynamicSampleLoading);
+    synth = StartSynthProcess(
+        options.synthProcess.empty() ? SynthProcessCandidates() : options.synthProcess,
+        options.dynamicSampleLoading);
   }
   // The synthesizer's process, started already, keeps the limit it was given: FluidSynth locks
   // the samples it reads where it may, so that no note waits for the disk.
@@ -35,11 +53,14 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
   // True when the first port is the default output, because the synthesizer cannot sound.
   std::promise<bool> portIsDefault;
   std::shared_future<bool> firstPortIsDefault = portIsDefault.get_future().share();
+  startup.synthCandidates =
+      options.synthProcess.empty() ? SynthProcessCandidates() : options.synthProcess;
+  startup.dynamicSampleLoading = options.dynamicSampleLoading;
   if (synth != nullptr) {
     startup.synth =
         std::async(std::launch::async, [synth, portIsDefault = std::move(portIsDefault)]() mutable {
           try {
-            std::unique_ptr<SynthOutput> output = AwaitSynth(std::move(synth));
+            std::unique_ptr<SynthProcessOutput> output = AwaitSynth(std::move(synth));
             portIsDefault.set_value(output == nullptr);
             return output;
           } catch (...) {
@@ -48,7 +69,7 @@ SystemMidiStartup StartSystemMidi(SystemMidiLayer::Options options) {
           }
         });
   } else {
-    std::promise<std::unique_ptr<SynthOutput>> none;  // no thread just to say so
+    std::promise<std::unique_ptr<SynthProcessOutput>> none;  // no thread just to say so
     none.set_value(nullptr);
     startup.synth = none.get_future();
     portIsDefault.set_value(true);
@@ -86,24 +107,74 @@ SystemMidiLayer::SystemMidiLayer(InputWaker wake, Options options)
 
 SystemMidiLayer::SystemMidiLayer(SystemMidiStartup startup, InputWaker wake)
     : synthStarting_(std::move(startup.synth)),
+      synthCandidates_(std::move(startup.synthCandidates)),
+      dynamicSampleLoading_(startup.dynamicSampleLoading),
       portsListing_(std::move(startup.ports)),
       queue_(std::move(wake)) {}
 
 SystemMidiLayer::~SystemMidiLayer() {
+  DropKeptJackClient();
+  // The threads that bring news go first.
+  watcher_.reset();
   CloseInput();
   CloseOutput();
   closedPort_.reset();
+  if (synthStarting_.valid()) synthStarting_.wait();
+  synth_.reset();
 }
 
-SynthOutput* SystemMidiLayer::SynthNow() {
-  if (synthStarting_.valid()) synth_ = synthStarting_.get();
+SynthProcessOutput* SystemMidiLayer::SynthNow() {
+  if (synthStarting_.valid()) {
+    synth_ = synthStarting_.get();
+    if (synth_ != nullptr) {
+      synth_->RestartWhenEnded(synthCandidates_, dynamicSampleLoading_, [this] { News(); });
+    }
+  }
   return synth_.get();
+}
+
+void SystemMidiLayer::News() noexcept {
+  news_.store(true, std::memory_order_release);
+  queue_.Wake();
+}
+
+void SystemMidiLayer::TellListener(MidiDeviceChange change) {
+  if (listener_ != nullptr) listener_->OnMidiDeviceChange(change);
+}
+
+void SystemMidiLayer::ServiceDevices() {
+  if (!news_.exchange(false, std::memory_order_acq_rel)) return;
+  if (SynthNow() != nullptr) {
+    switch (synth_->TakeChange()) {
+      case SynthProcessOutput::Change::Restarted:
+        // A new process knows no program or volume: the output is as if just opened.
+        if (target_ == Target::Synth) TellListener(MidiDeviceChange::OutputRestarted);
+        break;
+      case SynthProcessOutput::Change::GaveUp: {
+        const bool wasOutput = target_ == Target::Synth;
+        if (wasOutput) target_ = Target::None;
+        synth_.reset();  // no output any more; the first port is the default output now
+        TellListener(wasOutput ? MidiDeviceChange::SynthGaveUp : MidiDeviceChange::PortsChanged);
+        break;
+      }
+      case SynthProcessOutput::Change::None:
+        break;
+    }
+  }
+  if (portsChanged_.exchange(false, std::memory_order_acq_rel)) {
+    TellListener(MidiDeviceChange::PortsChanged);
+  }
 }
 
 MidiPortCatalog& SystemMidiLayer::Catalog() {
   if (!catalog_ && portsListing_.valid()) {
     try {
       catalog_.emplace(portsListing_.get());
+      // From the first listing on, changes are watched.
+      watcher_ = std::make_unique<PortWatcher>([this] {
+        portsChanged_.store(true, std::memory_order_release);
+        News();
+      });
       // The first port, opened while the caller started, waits as a port just closed does.
       if (std::unique_ptr<MidiPortOutput> early = catalog_->TakeEarlyFirstOutput()) {
         closedPort_ = std::move(early);
@@ -121,6 +192,13 @@ MidiPortCatalog& SystemMidiLayer::Catalog() {
 }
 
 int SystemMidiLayer::OutputDeviceCount() {
+  if (SystemPortCount() == 0 && SynthNow() == nullptr && watcher_ != nullptr && !recounted_) {
+    // Nothing found while starting: a JACK server too busy to answer the listing in time must
+    // not make the program believe that nothing can sound. Its watcher asks again.
+    recounted_ = true;
+    watcher_->WaitForFirstLook();
+    RefreshDevices();
+  }
   return SystemPortCount() + (SynthNow() ? 1 : 0);
 }
 
@@ -161,6 +239,7 @@ bool SystemMidiLayer::OpenOutput(int device) {
   }
   if (!portOut_) return false;
   portDevice_ = device;
+  outputPort_ = Catalog().Outputs()[device];
   target_ = Target::Port;
   return true;
 }
@@ -219,14 +298,17 @@ bool SystemMidiLayer::OpenInput(int device, MidiInputSink& sink) {
   portIn_ = MidiPortInput::Open(Catalog().Inputs()[device], queue_);
   if (!portIn_) return false;
   sink_ = &sink;
+  inputPort_ = Catalog().Inputs()[device];
   return true;
 }
 
 void SystemMidiLayer::StartInput() {
+  inputStarted_ = sink_ != nullptr;
   if (portIn_) portIn_->Start();
 }
 
 void SystemMidiLayer::StopInput() {
+  inputStarted_ = false;
   if (portIn_) portIn_->Stop();
 }
 
@@ -235,10 +317,53 @@ void SystemMidiLayer::CloseInput() {
   portIn_.reset();
   queue_.Clear();
   sink_ = nullptr;
+  inputStarted_ = false;
+  inputLost_ = false;
+}
+
+void SystemMidiLayer::RefreshDevices() {
+  if (!catalog_ && !portsListing_.valid()) return;
+  Catalog();
+  if (watcher_ == nullptr) return;
+  try {
+    Adopt(MidiPortCatalog::Relist(*watcher_));
+  } catch (const std::exception&) {
+    // A listing that fails now keeps the one before.
+  }
+}
+
+void SystemMidiLayer::DropKeptJackClient() {
+  if (!catalog_) return;
+  // Closed unless its server has gone meanwhile (see JackServerEpoch).
+  catalog_->TakeJackClient();
+}
+
+void SystemMidiLayer::Adopt(MidiPortCatalog fresh) {
+  // The listing's client was kept for the first JACK output of the start; that is past.
+  DropKeptJackClient();
+  // The open output keeps its port under the port's new number; a port that vanished has none.
+  if (portOut_ != nullptr) portDevice_ = FindPort(fresh.Outputs(), outputPort_);
+  // A closed port is taken again only under the number it had.
+  closedPort_.reset();
+  closedPortDevice_ = -1;
+  if (sink_ != nullptr) {
+    const int input = FindPort(fresh.Inputs(), inputPort_);
+    if (portIn_ != nullptr && input < 0) {
+      // Unplugged: closed until it comes back; the queue keeps what it delivered before.
+      portIn_.reset();
+      inputLost_ = true;
+    } else if (inputLost_ && input >= 0) {
+      portIn_ = MidiPortInput::Open(fresh.Inputs()[input], queue_);
+      inputLost_ = portIn_ == nullptr;
+      if (portIn_ != nullptr && inputStarted_) portIn_->Start();
+    }
+  }
+  catalog_ = std::move(fresh);
 }
 
 bool SystemMidiLayer::DeliverInput(std::size_t maxMessages) {
   queue_.Rearm();
+  ServiceDevices();
   ShortMessage message = 0;
   for (std::size_t delivered = 0; delivered < maxMessages; ++delivered) {
     // The sink may close the input while handling a message; nothing more is delivered then.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -7,11 +8,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/midi/MidiLayer.h"
 #include "midi_system/MidiInputQueue.h"
 #include "midi_system/MidiPorts.h"
-#include "process_common/SynthOutput.h"
+#include "midi_system/PortWatcher.h"
+#include "midi_system/SynthProcess.h"
 
 namespace orvane {
 
@@ -19,8 +22,11 @@ namespace orvane {
 // process opening its audio output and loading its SoundFont, and the system's MIDI ports being
 // listed on a thread of its own. See StartSystemMidi().
 struct SystemMidiStartup {
-  std::future<std::unique_ptr<SynthOutput>> synth;
+  std::future<std::unique_ptr<SynthProcessOutput>> synth;
   std::future<MidiPortCatalog> ports;
+  // How the processes that replace the first one are started.
+  std::vector<std::string> synthCandidates;
+  bool dynamicSampleLoading = true;
 };
 
 // The machine's real MIDI services behind the MidiLayer numbering:
@@ -30,7 +36,13 @@ struct SystemMidiStartup {
 //    system port (which keeps its own number too);
 //  - OutputDeviceCount() is 0 only when nothing at all can sound;
 //  - inputs 0..n-1 are the system's MIDI input ports.
-// A port that vanishes while open (keyboard unplugged, JACK server gone) is ignored from then on.
+// The machine changes under the layer, and the layer follows:
+//  - the synthesizer's process that ends is started again (SynthProcessOutput); when it cannot
+//    be, the synthesizer is no output any more;
+//  - the ports are watched (PortWatcher); RefreshDevices() lists them again, and the open output
+//    and input keep their place by identity. Sends to a port that has vanished do nothing; an
+//    input port that vanishes is closed and opened again when it comes back.
+// What changed is told to the device listener on the user-interface thread, from DeliverInput().
 //
 // Everything slow happens beside the caller's thread (SystemMidiStartup); the layer waits for a
 // part only when it is first asked something that needs it. Those threads touch nothing but
@@ -45,6 +57,8 @@ class SystemMidiLayer final : public MidiLayer {
   struct Options {
     bool builtInSynth = true;  // false: system ports only (tests, or a machine without audio)
     bool dynamicSampleLoading = true;
+    // Where the synthesizer's process is; empty: beside the program (SynthProcessCandidates).
+    std::vector<std::string> synthProcess = {};
   };
 
   // Starts the MIDI system and waits for it.
@@ -73,32 +87,45 @@ class SystemMidiLayer final : public MidiLayer {
   void StopInput() override;
   void CloseInput() override;
 
-  // On the user-interface thread: passes up to `maxMessages` queued input messages to the sink,
-  // in arrival order. Returns true when more are waiting; the caller should then call again
-  // after handling its other events, which keeps the window answering during a flood.
+  void SetDeviceListener(MidiDeviceListener* listener) override { listener_ = listener; }
+  void RefreshDevices() override;
+
+  // On the user-interface thread: tells the device listener what changed, then passes up to
+  // `maxMessages` queued input messages to the sink, in arrival order. Returns true when more are
+  // waiting; the caller should then call again after handling its other events, which keeps the
+  // window answering during a flood.
   bool DeliverInput(std::size_t maxMessages = 512);
 
   // The built-in synthesizer, or nullptr when it cannot sound (waits for the answer).
-  const SynthOutput* Synth() { return SynthNow(); }
+  const SynthProcessOutput* Synth() { return SynthNow(); }
   // Input messages dropped because the user-interface thread fell far behind.
   std::uint64_t DroppedInput() const { return queue_.Dropped(); }
 
  private:
   enum class Target { None, Synth, Port };
-  SynthOutput* SynthNow();
+  SynthProcessOutput* SynthNow();
+  // Another thread has news for the user-interface thread (a process restarted, ports changed).
+  void News() noexcept;
+  void TellListener(MidiDeviceChange change);
+  void ServiceDevices();
+  void Adopt(MidiPortCatalog fresh);
+  void DropKeptJackClient();
   MidiPortCatalog& Catalog();
   int SystemPortCount() { return static_cast<int>(Catalog().Outputs().size()); }
   // The built-in synthesizer's own number, p; no number is it when it could not start.
   bool IsSynth(int device) { return SynthNow() != nullptr && device == SystemPortCount(); }
 
-  std::future<std::unique_ptr<SynthOutput>> synthStarting_;
-  std::unique_ptr<SynthOutput> synth_;
+  std::future<std::unique_ptr<SynthProcessOutput>> synthStarting_;
+  std::unique_ptr<SynthProcessOutput> synth_;
+  std::vector<std::string> synthCandidates_;
+  bool dynamicSampleLoading_ = true;
   std::future<MidiPortCatalog> portsListing_;
   std::optional<MidiPortCatalog> catalog_;
   std::exception_ptr listingFailure_;
   Target target_ = Target::None;
   std::unique_ptr<MidiPortOutput> portOut_;
-  int portDevice_ = -1;
+  int portDevice_ = -1;  // -1 once the open port has vanished
+  MidiPortInfo outputPort_;
   // The port output closed last, or the first port as the listing opened it, kept until
   // another device opens (see OpenOutput).
   std::unique_ptr<MidiPortOutput> closedPort_;
@@ -106,6 +133,16 @@ class SystemMidiLayer final : public MidiLayer {
   MidiInputQueue queue_;
   std::unique_ptr<MidiPortInput> portIn_;
   MidiInputSink* sink_ = nullptr;
+  // The input port chosen last, and whether it was started: a port that vanished opens again
+  // when it comes back.
+  MidiPortInfo inputPort_;
+  bool inputStarted_ = false;
+  bool inputLost_ = false;
+  bool recounted_ = false;  // an empty start-up listing was checked once more
+  MidiDeviceListener* listener_ = nullptr;
+  std::atomic<bool> news_{false};
+  std::atomic<bool> portsChanged_{false};
+  std::unique_ptr<PortWatcher> watcher_;  // last: its thread reaches the members above
 };
 
 // Starts the built-in synthesizer's process (unless options.builtInSynth is false) and the

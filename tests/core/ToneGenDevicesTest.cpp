@@ -205,14 +205,18 @@ TEST_F(ToneGenDevices, InputSwitchFallsBackToDeviceZero) {
   EXPECT_FALSE(midi.inputStarted);
 }
 
-TEST_F(ToneGenDevices, DestructionClosesOutputThenInputWithoutReset) {
+// Silenced before it closes: a device outlives the program, and whatever sounded on it at the
+// close would sound on.
+TEST_F(ToneGenDevices, DestructionSilencesAndClosesOutputThenInput) {
   StartQuietly({"ISHARDWAREMIDIKBDENABLED=1"});
   tone->OpenMidiInput(window);
   midi.Clear();
   toneGen.reset();
-  EXPECT_EQ(
-      midi.events,
-      (Events{{Kind::CloseOutput, kDefaultOutput}, {Kind::StopInput, 0}, {Kind::CloseInput, 0}}));
+  EXPECT_EQ(midi.events, (Events{{Kind::Reset, kDefaultOutput},
+                                 {Kind::CloseOutput, kDefaultOutput},
+                                 {Kind::StopInput, 0},
+                                 {Kind::CloseInput, 0}}));
+  EXPECT_FALSE(midi.HasListener());
 }
 
 TEST_F(ToneGenDevices, InputNotesOfChannelOnePassToTheEnabledLayers) {

@@ -113,6 +113,14 @@ TEST_F(SystemMidiLayerOnJack, DefaultPortIsConnectedOnceListedAndAnotherChoiceUn
   EXPECT_EQ(receiver_->WaitFor(sent.size()), AsBytes(sent));
   midi_.reset();
   EXPECT_TRUE(receiver_->Connections().empty());
+  // Closed with a note sounding: the note ends, then sustain and every note on each channel.
+  std::vector<ShortMessage> closing = sent;
+  closing.push_back(PackShortMessage(0x80, 60, 0));
+  for (std::uint8_t channel = 0; channel < 16; ++channel) {
+    closing.push_back(PackShortMessage(static_cast<std::uint8_t>(0xB0 | channel), 64, 0));
+    closing.push_back(PackShortMessage(static_cast<std::uint8_t>(0xB0 | channel), 123, 0));
+  }
+  EXPECT_EQ(receiver_->Settle(), AsBytes(closing));
 
   // A second receiver listed after the first; the layer's first open chooses it.
   testing::JackReceiver second("orvane-second");
@@ -127,7 +135,8 @@ TEST_F(SystemMidiLayerOnJack, DefaultPortIsConnectedOnceListedAndAnotherChoiceUn
   ASSERT_TRUE(layer.OpenOutput(0));
   EXPECT_EQ(receiver_->Connections(), expected);
   layer.SendShortMessage(PackShortMessage(0x90, 62, 100));
-  EXPECT_EQ(receiver_->WaitFor(sent.size() + 1).back(), BytesOf(PackShortMessage(0x90, 62, 100)));
+  EXPECT_EQ(receiver_->WaitFor(closing.size() + 1).back(),
+            BytesOf(PackShortMessage(0x90, 62, 100)));
 }
 
 // Without the built-in synthesizer no number past the ports, and no negative number other than

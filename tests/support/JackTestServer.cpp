@@ -27,6 +27,13 @@ namespace {
 // runs never fill the table (which makes every later JACK server, of any program, fail).
 constexpr int kServerNames = 4;
 
+// ORVANE_TEST_JACK_PREFIX: the names' beginning, where several users of the machine's JACK
+// table each keep to their own names.
+std::string NamePrefix() {
+  const char* prefix = std::getenv("ORVANE_TEST_JACK_PREFIX");
+  return prefix != nullptr && *prefix != '\0' ? prefix : "orvane-test-";
+}
+
 bool ServerAnswers() {
   jack_status_t status{};
   jack_client_t* client = jack_client_open("orvane-test-probe", JackNoStartServer, &status);
@@ -65,7 +72,7 @@ JackTestServer::JackTestServer() {
     {
       const StartLock lock;
       for (int index = 0; index < kServerNames && !ready_; ++index) {
-        name_ = "orvane-test-" + std::to_string(index);
+        name_ = NamePrefix() + std::to_string(index);
         setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         if (ServerAnswers()) continue;  // another test's server has this name
         Start();
@@ -107,6 +114,14 @@ void JackTestServer::Start() {
 
 JackTestServer::~JackTestServer() {
   Stop();
+}
+
+bool JackTestServer::Restart() {
+  Stop();
+  const StartLock lock;
+  setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+  Start();
+  return ready_;
 }
 
 void JackTestServer::Stop() {

@@ -20,6 +20,8 @@ class JackTestServer {
   bool Running() const { return ready_; }
   const std::string& Name() const { return name_; }
   void Stop();
+  // Stops the server and starts it again under the same name, as a user restarting JACK does.
+  bool Restart();
 
  private:
   void Start();

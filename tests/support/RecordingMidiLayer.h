@@ -72,9 +72,20 @@ class RecordingMidiLayer : public MidiLayer {
   void StartInput() override;
   void StopInput() override;
   void CloseInput() override;
+  void SetDeviceListener(MidiDeviceListener* listener) override { listener_ = listener; }
+  void RefreshDevices() override { ++refreshes; }
+
+  // Tells the listener of a change, as the platform would on the UI thread (after the test has
+  // changed the names and failures to match).
+  void Announce(MidiDeviceChange change) {
+    if (listener_ != nullptr) listener_->OnMidiDeviceChange(change);
+  }
+  bool HasListener() const { return listener_ != nullptr; }
+  int refreshes = 0;
 
  private:
   MidiInputSink* sink_ = nullptr;
+  MidiDeviceListener* listener_ = nullptr;
 };
 
 }  // namespace orvane::testing

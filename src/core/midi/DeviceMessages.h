@@ -17,6 +17,9 @@ constexpr std::string_view kNoInputs =
     "No MIDI input devices! If you use motherboard game port as MIDI port then enable On Board "
     "Midi I/O in Setup BIOS Utility";
 constexpr std::string_view kInputOpenFailed = "Error in MIDI IN OPEN function!";
+constexpr std::string_view kSynthStopped =
+    "Built-in synthesizer stopped and cannot be started again! The first MIDI output device is "
+    "used instead.";
 constexpr std::string_view kNoWindow = "hOrvaneWnd == NULL in CToneGen::ChangeMidiInDev!";
 constexpr std::string_view kNoWindowCaption = "Error in CToneGen::ChangeMidiInDev!";
 

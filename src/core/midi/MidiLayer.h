@@ -38,6 +38,28 @@ class MidiInputSink {
   ~MidiInputSink() = default;
 };
 
+// What changed among the devices while the program runs.
+enum class MidiDeviceChange {
+  // Ports came or went (plugged in or out, a JACK client or server started or stopped), or the
+  // built-in synthesizer is no output any more: RefreshDevices() numbers them anew.
+  PortsChanged,
+  // The open output was started again (the built-in synthesizer's process after it ended): it
+  // knows no program or volume.
+  OutputRestarted,
+  // The open output, the built-in synthesizer, cannot be started again and is closed; the
+  // devices are numbered anew without it.
+  SynthGaveUp,
+};
+
+// Hears of device changes, on the user-interface thread, between other events.
+class MidiDeviceListener {
+ public:
+  virtual void OnMidiDeviceChange(MidiDeviceChange change) = 0;
+
+ protected:
+  ~MidiDeviceListener() = default;
+};
+
 // The machine's MIDI services, numbered as the rest of the program sees them: output devices
 // 0..n-1 plus the default output kDefaultOutput, input devices 0..n-1. At most one output and
 // one input are open at a time. Sends and resets on a closed or vanished device do nothing.
@@ -67,6 +89,12 @@ class MidiLayer {
   virtual void StartInput() = 0;  // each of these three is harmless when no input is open
   virtual void StopInput() = 0;
   virtual void CloseInput() = 0;
+
+  // Device changes go to `listener` (nullptr: nowhere) from now on.
+  virtual void SetDeviceListener(MidiDeviceListener* /*listener*/) {}
+  // Lists the devices as they are now. The open output and input keep their devices, which may
+  // take other numbers; an input device that vanished is opened again once it is back.
+  virtual void RefreshDevices() {}
 };
 
 }  // namespace orvane

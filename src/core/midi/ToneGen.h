@@ -16,13 +16,19 @@ class UserMessages;
 
 // The one sound object: fans every note out to the enabled layers of the voice, sends programs
 // and volumes, silences everything, and owns the open MIDI output and input devices.
-class CToneGen {
+//
+// It follows the devices as they come and go (it is the MIDI layer's device listener): the lists
+// are renewed with the open output and input kept at their new positions; an output that
+// vanishes is replaced by the default output, silently, as a failed switch does, and chosen again
+// when it comes back; an output started anew gets its programs and volumes again.
+class CToneGen final : public MidiDeviceListener {
  public:
   // Reads the stored device choices, lists the outputs, opens the default output, sends the
   // first programs and volumes and switches to the stored output. May end the process through
   // `messages` when no output can sound.
   CToneGen(MidiLayer& midi, UserMessages& messages, CIniFile& iniFile);
-  // Closes the output, then stops and closes the input. Sends no reset.
+  // Silences the output (so that nothing goes on sounding on a device after the program), closes
+  // it, then stops and closes the input.
   ~CToneGen();
   CToneGen(const CToneGen&) = delete;
   CToneGen& operator=(const CToneGen&) = delete;
@@ -54,6 +60,12 @@ class CToneGen {
   void ChangeMidiInDev(int inputDevice);
   // Passes a note-on or note-off of MIDI channel 1 to every enabled layer.
   void MidiThru(ShortMessage message);
+  // Lists the devices as they are now; the open output and input keep their place by name.
+  void RefreshDeviceLists();
+  // While held, port changes wait (the device dialog shows the lists it opened with); released,
+  // what changed meanwhile is applied.
+  void HoldDeviceLists(bool hold);
+  void OnMidiDeviceChange(MidiDeviceChange change) override;
 
   // Fields the view and the dialogs read and write directly.
   bool mouseSustain = false;
@@ -73,6 +85,11 @@ class CToneGen {
   bool OpenStartupOutput();
   // Opens `inputDevice`, falling back to device 0, starts it and records the device in use.
   void OpenInputDevice(int inputDevice);
+  // ChangeMidiOutDev without forgetting an output that vanished.
+  void SwitchOutput(int outputPosition);
+  // Opens the default output, as a failed switch does. Without one: the process ends when
+  // `endWithoutOutput`, otherwise no output is open until a device comes (back). False then.
+  bool FallBackToDefaultOutput(bool endWithoutOutput);
   // Shows a fatal MIDI error and ends the process; nothing may follow a call.
   void EndProcessWith(std::string_view text);
 
@@ -81,6 +98,14 @@ class CToneGen {
   int octaveShift_ = 0;
   int semitoneShift_ = 0;
   MidiInputSink* hOrvaneWnd_ = nullptr;
+  // The name of an output that vanished while open; chosen again when it comes back, until
+  // another output is chosen.
+  std::string vanishedOutput_;
+  bool outputMissing_ = false;  // no output could be opened after one vanished
+  bool inputsListed_ = false;
+  bool holdLists_ = false;
+  bool listsChanged_ = false;
+  bool toldSynthStopped_ = false;
 };
 
 }  // namespace orvane
