@@ -1,6 +1,8 @@
 // A JACK MIDI input port for the end-to-end test: writes every message it receives as one line
 // of hexadecimal bytes to a file, and "ready" to standard output once the port exists.
-// Usage: orvane_e2e_receiver PORT-NAME OUTPUT-FILE
+// Usage: orvane_e2e_receiver PORT-NAME OUTPUT-FILE [CLIENT-NAME]
+// The client is "orvane-e2e" unless named: JACK gives the second of a name another ("-01"),
+// which a client started again after its server does not get back.
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -31,8 +33,8 @@ void OnMessage(double /*delta*/, std::vector<unsigned char>* message, void* user
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s PORT-NAME OUTPUT-FILE\n", argv[0]);
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: %s PORT-NAME OUTPUT-FILE [CLIENT-NAME]\n", argv[0]);
     return 2;
   }
   // Appending, so the test can empty the file between its checks while the port stays open.
@@ -41,7 +43,7 @@ int main(int argc, char* argv[]) {
   std::signal(SIGTERM, OnStop);
   std::signal(SIGINT, OnStop);
   try {
-    RtMidiIn input(RtMidi::UNIX_JACK, "orvane-e2e");
+    RtMidiIn input(RtMidi::UNIX_JACK, argc == 4 ? argv[3] : "orvane-e2e");
     input.ignoreTypes(true, true, true);
     input.setCallback(OnMessage, out);
     input.openVirtualPort(argv[1]);

@@ -59,14 +59,19 @@ if [[ ${e2e_display:-xvfb} == xvfb ]]; then
 fi
 
 # --- JACK server of our own ---
+# ORVANE_E2E_JACK_PREFIX: the server name's beginning, for machines whose JACK table is shared.
 export JACK_DEFAULT_SERVER=${ORVANE_E2E_JACK_PREFIX:-orvane-e2e}-$$
 export JACK_NO_START_SERVER=1
 # 256 frames (5.3 ms) unless the caller sets another period (the latency measure uses a
 # musician's 64): without real-time scheduling, on a loaded machine, clients miss 1.3 ms
 # deadlines and JACK then drops that cycle's MIDI, which would make the checks judge the
 # scheduler, not the program.
-jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "${jack_period:-256}" >"$work/jackd.log" 2>&1 &
-pids+=($!)
+start_jackd() {
+  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "${jack_period:-256}" >>"$work/jackd.log" 2>&1 &
+  jack_pid=$!
+  pids+=("$jack_pid")
+}
+start_jackd
 wait_for 100 jack_lsp || fail "jackd did not start"
 
 # --- the program ---
@@ -86,9 +91,10 @@ use_output_port() {
   printf '[COMMON_SETTINGS]\nMIDIOUTDEVINDEX=%d\n' "$output_index" >"$settings/Orvane.ini"
 }
 
-# Starts a JACK MIDI receiver on the port $1 that writes what it gets to $work/$2.txt.
+# Starts a JACK MIDI receiver on the port $1 that writes what it gets to $work/$2.txt; $3 names
+# its JACK client (default orvane-e2e).
 start_receiver() {
-  "$receiver" "$1" "$work/$2.txt" >"$work/$2.log" 2>&1 &
+  "$receiver" "$1" "$work/$2.txt" ${3:+"$3"} >"$work/$2.log" 2>&1 &
   pids+=($!)
   wait_for 100 grep -q ready "$work/$2.log" || fail "receiver $1 did not start"
 }
