@@ -74,11 +74,14 @@ expect_file() {
 export ORVANE_AUDIO_DRIVER=none
 start_and_press stored
 expect_file "$work/first.txt" "$(startup_messages; reset_messages)" "default output"
+# ... and at the end, as the program closes the port, the notes it played end and every channel
+# is silenced, so that nothing hangs on the device afterwards.
 stored_messages() {
   programs_and_volumes
   programs_and_volumes
   reset_messages
   printf '90 30 7f\n80 30 00\n'
+  reset_messages
 }
 expect_file "$work/stored.txt" "$(stored_messages)" "stored output"
 
