@@ -5,7 +5,9 @@
 #include <jack/ringbuffer.h>
 
 #include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "midi_system/SystemProbe.h"
 
@@ -25,8 +27,17 @@ std::atomic<unsigned>& JackServerEpoch() {
   return epoch;
 }
 
-void CloseJackClientOf(jack_client_t* client, unsigned epoch) {
-  if (client != nullptr && JackServerEpoch().load() == epoch) jack_client_close(client);
+void CloseJackClientOf(jack_client_t* client, unsigned epoch, bool serverGone) {
+  if (client == nullptr) return;
+  if (!serverGone && JackServerEpoch().load() == epoch) {
+    jack_client_close(client);
+    return;
+  }
+  // Kept where it can be found (by a leak checker too) rather than closed.
+  static std::mutex mutex;
+  static std::vector<jack_client_t*> abandoned;
+  const std::lock_guard lock(mutex);
+  abandoned.push_back(client);
 }
 
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& clientName,
@@ -79,7 +90,7 @@ JackMidiOutput::~JackMidiOutput() {
   }
   // Closing deactivates the client first, so the process callback is done with the ring. A
   // client whose server has gone is not closed (see JackServerEpoch).
-  if (!serverGone_.load(std::memory_order_acquire)) CloseJackClientOf(client_, epoch_);
+  CloseJackClientOf(client_, epoch_, serverGone_.load(std::memory_order_acquire));
   if (ring_ != nullptr) jack_ringbuffer_free(ring_);
 }
 

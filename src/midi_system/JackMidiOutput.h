@@ -15,8 +15,9 @@ namespace orvane {
 // closing such a client once a server of the same name runs again. What it holds stays
 // allocated, a few kilobytes per server restart.
 std::atomic<unsigned>& JackServerEpoch();
-// Closes `client` unless its server has gone since `epoch` (JackServerEpoch() at its opening).
-void CloseJackClientOf(jack_client_t* client, unsigned epoch);
+// Closes `client` unless its server has gone (it said so, or JackServerEpoch() moved on from
+// `epoch`, the count at its opening); a client that is not closed is kept.
+void CloseJackClientOf(jack_client_t* client, unsigned epoch, bool serverGone = false);
 
 // A JACK MIDI output port of its own client. Messages go through a lock-free ring to the
 // process callback, which moves as many as the period's MIDI buffer takes and keeps the rest for

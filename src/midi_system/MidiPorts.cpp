@@ -296,7 +296,7 @@ MidiPortInput::~MidiPortInput() {
   // Closing joins or deactivates the thread that calls back, so no callback runs after this.
   if (jackClient_ != nullptr) {
     // A client whose server has gone is left as it is (see JackServerEpoch).
-    if (!jackGone_.load(std::memory_order_acquire)) CloseJackClientOf(jackClient_, jackEpoch_);
+    CloseJackClientOf(jackClient_, jackEpoch_, jackGone_.load(std::memory_order_acquire));
     return;
   }
   try {

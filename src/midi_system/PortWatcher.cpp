@@ -167,7 +167,7 @@ void PortWatcher::CloseJack() {
   // ended when the close returns. One whose server has gone is left as it is (libjack crashes
   // closing it once a server of the same name runs again; see JackMidiOutput).
   const std::lock_guard lock(jackMutex_);
-  if (!jackGone_.load(std::memory_order_acquire)) CloseJackClientOf(jack_, jackEpoch_);
+  CloseJackClientOf(jack_, jackEpoch_, jackGone_.load(std::memory_order_acquire));
   jack_ = nullptr;
 }
 
