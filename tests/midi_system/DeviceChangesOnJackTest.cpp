@@ -102,7 +102,7 @@ TEST_F(DevicesOnJack, ClientsThatComeAndGoAreListed) {
   testing::JackReceiver another("orvane-another");
   toneGen_->RefreshDeviceLists();
   EXPECT_TRUE(Listed("orvane-another:in"));
-  EXPECT_TRUE(messages_.shown.empty());
+  for (const auto& shown : messages_.shown) ADD_FAILURE() << "shown: " << shown.text;
 }
 
 // The player's keyboard unplugged and plugged in again plays on by itself.
