@@ -11,6 +11,7 @@
 #include "core/midi/ToneGen.h"
 #include "ui/DialogControlIds.h"
 #include "ui/QtDropDownList.h"
+#include "ui/X11Focus.h"
 
 namespace orvane {
 
@@ -152,6 +153,12 @@ void CMidiSettingsDlg::accept() {
 void CMidiSettingsDlg::reject() {
   toneGen.Reset();
   QDialog::reject();
+}
+
+void CMidiSettingsDlg::setVisible(bool visible) {
+  if (!visible) PassX11FocusOnHide(*this);
+  QDialog::setVisible(visible);
+  if (visible) TakeX11FocusWhenShown(*this);
 }
 
 }  // namespace orvane

@@ -23,6 +23,9 @@ class CMidiSettingsDlg : public QDialog {
   bool UseHardwareKeyboard() const { return useHardwareKeyboard != 0; }
 
   // OK: stores the check box in the tone generator, silences the output and closes.
+  // Takes the keys the moment it is shown and hands them back before it hides, also without
+  // a window manager.
+  void setVisible(bool visible) override;
   void accept() override;
   // Cancel, Esc and the close box: silences the output and closes.
   void reject() override;
