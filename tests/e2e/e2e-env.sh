@@ -132,7 +132,9 @@ start_orvane() {
 window_named() {
   local found
   for ((t = 0; t < ${2:-30}; t++)); do
-    found=$(xdotool search --all --onlyvisible --pid "$orvane_pid" --name "^$1\$" 2>/dev/null | tail -1)
+    # Not the main window: a box titled as the main window ("Orvane") may not be mapped yet.
+    found=$(xdotool search --all --onlyvisible --pid "$orvane_pid" --name "^$1\$" 2>/dev/null |
+      grep -vx "${window:-none}" | tail -1)
     [[ -n "$found" ]] && { echo "$found"; return 0; }
     sleep 0.1
   done
