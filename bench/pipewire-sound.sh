@@ -32,26 +32,7 @@ for tool in pipewire wireplumber pipewire-pulse pw-jack pw-profiler dbus-daemon 
   command -v "$tool" >/dev/null || { echo "bench: $tool is not installed"; exit 2; }
 done
 
-work=$(mktemp -d /tmp/orvane-pwbench.XXXXXX)
-pids=()
-stop() {
-  local pid=$1
-  kill "$pid" 2>/dev/null && { timeout 5 tail --pid="$pid" -f /dev/null || kill -9 "$pid"; }
-}
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop "${pids[i]}" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-wait_for() {  # tenths of a second, command
-  local tenths=$1
-  shift
-  for ((t = 0; t < tenths; t++)); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/bench-env.sh" pwbench
 percentile() {  # fraction; numbers on standard input
   sort -n | awk -v f="$1" '{v[NR] = $1} END {i = int(f * (NR - 1)) + 1; print v[i]}'
 }

@@ -36,26 +36,7 @@ if ((${#missing[@]} > 0)); then
     "${missing[@]}" >/dev/null || exit 2
 fi
 
-work=$(mktemp -d /tmp/orvane-bench.XXXXXX)
-pids=()
-stop() {
-  local pid=$1
-  kill "$pid" 2>/dev/null && { timeout 5 tail --pid="$pid" -f /dev/null || kill -9 "$pid"; }
-}
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop "${pids[i]}" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-wait_for() {  # tenths of a second, command
-  local tenths=$1
-  shift
-  for ((t = 0; t < tenths; t++)); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/bench-env.sh" bench
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 # Everything private: runtime directory, home, X server, audio servers.
