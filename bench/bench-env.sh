@@ -1,6 +1,6 @@
 # Shared by the benchmark scripts (sourced): a private work folder, the processes started in it,
 # stopped in reverse order at exit, and a wait for a condition.
-# Usage: source bench/bench-env.sh NAME   (the work folder is /tmp/orvane-NAME.XXXXXX)
+# Usage: source bench/bench-env.sh NAME   (the work folder is a mktemp folder named after NAME)
 work=$(mktemp -d "/tmp/orvane-$1.XXXXXX")
 pids=()
 stop() {
