@@ -59,10 +59,8 @@ std::string PulseSocketPath(const std::function<const char*(const char*)>& envir
   return {};
 }
 
-namespace {
-
-// Whether a server listens on that socket: a bare connect, closed at once, takes some 50 us
-// where a PulseAudio handshake takes milliseconds.
+// A bare connect, closed at once, takes some 50 us where a PulseAudio handshake takes
+// milliseconds.
 bool SocketAccepts(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
@@ -75,8 +73,6 @@ bool SocketAccepts(const std::string& path) {
   close(fd);
   return accepted;
 }
-
-}  // namespace
 
 std::string PipeWireSocketPath(const std::function<const char*(const char*)>& environment) {
   const auto value = [&environment](const char* name) {

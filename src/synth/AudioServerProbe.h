@@ -19,6 +19,9 @@ namespace orvane {
 // the environment, so any thread may call it.
 void QuietAudioLibraries();
 
+// Whether a server listens on the local socket at `path`, without talking to it.
+bool SocketAccepts(const std::string& path);
+
 // Asks the JACK server named by JACK_DEFAULT_SERVER (or the default one) for its sample rate and
 // period, without starting one.
 JackServerInfo ProbeJackServer();

@@ -18,6 +18,8 @@
 #include <fstream>
 #include <numbers>
 
+#include "synth/AudioServerProbe.h"
+
 namespace orvane::testing {
 namespace {
 
@@ -43,19 +45,6 @@ std::string Missing(std::initializer_list<const char*> programs) {
     if (!OnPath(program)) missing += (missing.empty() ? "" : " ") + std::string(program);
   }
   return missing;
-}
-
-bool SocketAccepts(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path, path.data(), path.size());
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  const bool accepted =
-      connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return accepted;
 }
 
 // Runs a command to its end (pactl), quietly; true on exit status 0.
