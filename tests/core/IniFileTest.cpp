@@ -11,6 +11,7 @@
 #include <string>
 
 #include "LockedFolder.h"
+#include "ScopedEnvironment.h"
 #include "TempDir.h"
 #include "core/config/TextEncoding.h"
 
@@ -411,33 +412,11 @@ TEST_F(IniFileTest, SettingsDirectoryIsTheExecutablesWhenWritableElseThePerUserO
   CIniFile::SetExecutableDirectory("");
 }
 
-// Sets an environment variable for the length of a scope and restores what was there.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnvironment() {
-    if (saved_) {
-      ::setenv(name_, saved_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
-
 // An installed copy shares its directory with every user. Run as root that directory is writable,
 // and the settings once landed beside /usr/bin/orvane; now they go to the user's config.
 TEST_F(IniFileTest, InstalledCopyKeepsItsSettingsPerUserEvenWhereItsDirectoryIsWritable) {
-  const ScopedEnvironment configHome("XDG_CONFIG_HOME", (dir_ / "config").string());
-  const ScopedEnvironment home("HOME", (dir_ / "home").string());
+  const testing::ScopedEnvironment configHome("XDG_CONFIG_HOME", (dir_ / "config").string());
+  const testing::ScopedEnvironment home("HOME", (dir_ / "home").string());
   const std::string perUser = (dir_ / "config" / "orvane").string();
 
   CIniFile::SetExecutableDirectory("/usr/bin");
@@ -464,8 +443,8 @@ TEST_F(IniFileTest, InstalledCopyKeepsItsSettingsPerUserEvenWhereItsDirectoryIsW
 
 TEST_F(IniFileTest, InstalledCopyWithoutAUsableConfigDirectoryWritesNothingBesideItself) {
   std::ofstream(dir_ / "plain-file") << "x";
-  const ScopedEnvironment configHome("XDG_CONFIG_HOME", (dir_ / "plain-file").string());
-  const ScopedEnvironment home("HOME", (dir_ / "home").string());
+  const testing::ScopedEnvironment configHome("XDG_CONFIG_HOME", (dir_ / "plain-file").string());
+  const testing::ScopedEnvironment home("HOME", (dir_ / "home").string());
   const fs::path bin = dir_ / "home" / ".local" / "bin";
   fs::create_directories(bin);
   CIniFile::SetExecutableDirectory(bin.string());
@@ -484,7 +463,7 @@ TEST_F(IniFileTest, InstalledCopyWithoutAUsableConfigDirectoryWritesNothingBesid
 TEST_F(IniFileTest, ExecutableFolderTakingNoNewFilesIsUsedWhenItsSettingsCanBeWritten) {
   testing::TempDir configHome;
   fs::permissions(configHome.path(), fs::perms::all, fs::perm_options::replace);
-  const ScopedEnvironment config("XDG_CONFIG_HOME", configHome.path().string());
+  const testing::ScopedEnvironment config("XDG_CONFIG_HOME", configHome.path().string());
   const std::string perUser = (configHome.path() / "orvane").string();
   const std::string settings = "[COMMON_SETTINGS]\nKEYBOARDTYPE=1\n";
   for (bool withVoice : {true, false}) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "JackTestServer.h"
+#include "ScopedEnvironment.h"
 #include "synth/BuiltInSynth.h"
 #include "synth/SynthCore.h"
 
@@ -49,31 +50,12 @@ TEST(SynthChannelsInUse, IdleChannelsKeepTheirProgramButReadNoInstrumentUntilThe
   EXPECT_GT(RmsOfNextSecond(*synth), 1e-3);
 }
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (old_.empty()) {
-      unsetenv(name_);
-    } else {
-      setenv(name_, old_.c_str(), 1);
-    }
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-};
-
 // The synthesizer counts as able to sound before its SoundFont has loaded; what the program
 // sends meanwhile (start-up's programs and volumes, an early key) must all arrive, in order.
 TEST(BuiltInSynthLoading, WhatIsSentWhileTheSoundFontLoadsArrivesInOrderOnceLoaded) {
   testing::JackTestServer server;
   ASSERT_TRUE(server.Running()) << "jackd (dummy backend) did not start";
-  ScopedEnv driver("ORVANE_AUDIO_DRIVER", "jack");
+  testing::ScopedEnvironment driver("ORVANE_AUDIO_DRIVER", "jack");
   // All samples read at once: hundreds of milliseconds, so the load is surely still under way
   // when the output has opened (a dynamic load can end while JACK is asked).
   auto synth = BuiltInSynth::Open(/*dynamicSampleLoading=*/false);
@@ -107,8 +89,8 @@ TEST(BuiltInSynthLoading, WhatIsSentWhileTheSoundFontLoadsArrivesInOrderOnceLoad
 // their owner, which is gone before they end. They never touch it: the sanitizers see a load
 // that touched its gone owner in about one run in three of these 30 attempts.
 TEST(BuiltInSynthLoading, LoadsGivenUpWithNoAudioOutputOutliveTheirOwnerSafely) {
-  ScopedEnv driver("ORVANE_AUDIO_DRIVER", "jack");
-  ScopedEnv server("JACK_DEFAULT_SERVER", "orvane-test-no-such-server");
+  testing::ScopedEnvironment driver("ORVANE_AUDIO_DRIVER", "jack");
+  testing::ScopedEnvironment server("JACK_DEFAULT_SERVER", "orvane-test-no-such-server");
   for (int attempt = 0; attempt < 30; ++attempt) {
     EXPECT_EQ(BuiltInSynth::Open(), nullptr) << "attempt " << attempt;
   }

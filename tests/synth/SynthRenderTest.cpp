@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "ScopedEnvironment.h"
 #include "synth/SoundFontLocator.h"
 #include "synth/SynthCore.h"
 
@@ -151,32 +152,13 @@ TEST(BuiltInSynthSound, MalformedMessagesAreIgnored) {
   EXPECT_LT(Rms(sound, 0, sound.size()), 1e-6);
 }
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_.empty()) {
-      unsetenv(name_);
-    } else {
-      setenv(name_, old_.c_str(), 1);
-    }
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-};
-
 TEST(SoundFontChoice, EnvironmentChoiceComesFirstAndABadOneFallsBackToTheSystemFont) {
   const std::string system = FindSoundFont();
   ASSERT_FALSE(system.empty());
   const auto junk = std::filesystem::temp_directory_path() / "orvane-not-a-soundfont.sf2";
   std::ofstream(junk) << "RIFF but not really";
   {
-    ScopedEnv env("ORVANE_SOUNDFONT", junk.string());
+    testing::ScopedEnvironment env("ORVANE_SOUNDFONT", junk.string());
     EXPECT_EQ(SoundFontCandidates().front(), junk.string());
     auto synth = SynthCore::Create({.soundFont = {}, .sampleRate = kRate});
     ASSERT_NE(synth, nullptr);
