@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -24,6 +25,10 @@ void MoveStartupIdToTheEnd() {
 
 int main(int argc, char* argv[]) {
   if (const auto status = orvane::AnswerTextRequestOnly(argc, argv)) return *status;
+  // libjack writes its requests to the server's socket with write(): a request in flight while
+  // the JACK server stops would end the whole program with SIGPIPE. Ignored, the write fails
+  // with EPIPE, libjack reports the server gone, and the ports are opened again when it returns.
+  std::signal(SIGPIPE, SIG_IGN);
   // Until the window is shown, a stop signal ends the process at once with status 1.
   orvane::EndProcessOnStopSignals();
   MoveStartupIdToTheEnd();

@@ -58,7 +58,12 @@ for ((change = 1; change <= 10; change++)); do
       sleep 0.2
       start_keyboard ;;
   esac
-  kill -0 "$orvane_pid" 2>/dev/null || fail "the program ended"
+  if ! kill -0 "$orvane_pid" 2>/dev/null; then
+    wait "$orvane_pid"
+    status=$?
+    ((status > 128)) && fail "the program ended by signal $((status - 128))"
+    fail "the program ended with status $status"
+  fi
 done
 wait "$storm_pid"
 
