@@ -43,6 +43,9 @@ class JackMidiOutput {
   bool ServerGone() const noexcept {
     return serverGone_.load(std::memory_order_acquire) || JackServerEpoch().load() != epoch_;
   }
+  // False once what it sent can no longer arrive: its server is gone, or the port it was
+  // connected to went away (that port's client ended, even if one of the same name is back).
+  bool Connected() const noexcept { return !ServerGone() && jack_port_connected(port_) > 0; }
 
  private:
   JackMidiOutput() = default;

@@ -316,6 +316,12 @@ int MidiPortInput::ProcessJack(std::uint32_t frames, void* self) {
   return 0;
 }
 
+bool MidiPortInput::Usable() const noexcept {
+  if (jackClient_ == nullptr) return true;
+  return !jackGone_.load(std::memory_order_acquire) && JackServerEpoch().load() == jackEpoch_ &&
+         jack_port_connected(jackPort_) > 0;
+}
+
 void MidiPortInput::OnJackShutdown(void* self) {
   static_cast<MidiPortInput*>(self)->jackGone_.store(true, std::memory_order_release);
 }

@@ -59,6 +59,9 @@ class MidiPortOutput {
   // Opened again after a close: like a newly opened port it knows of no sounding notes. False
   // when the port cannot be used again (its JACK server is gone): open it anew.
   bool Reopen() noexcept;
+  // False when a JACK port can no longer reach its device (see JackMidiOutput::Connected): the
+  // port listed under its name now is another one, to be opened anew.
+  bool Usable() const noexcept { return jack_ == nullptr || jack_->Connected(); }
 
  private:
   MidiPortOutput() = default;
@@ -127,6 +130,9 @@ class MidiPortInput {
 
   void Start() noexcept { started_.store(true, std::memory_order_release); }
   void Stop() noexcept { started_.store(false, std::memory_order_release); }
+  // False when a JACK input can hear its device no more: its server is gone, or the device's
+  // port went away (its client ended, even if one of the same name is back).
+  bool Usable() const noexcept;
 
  private:
   explicit MidiPortInput(MidiInputQueue& queue) : queue_(queue) {}

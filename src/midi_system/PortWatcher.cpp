@@ -5,8 +5,10 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "midi_system/JackMidiOutput.h"
@@ -21,7 +23,8 @@ using namespace std::chrono_literals;
 
 // How long the ports must stay still before a change is told.
 constexpr int kSettleMs = 20;
-// How often a JACK server is looked for while none answers.
+// How often a JACK server is looked for while none answers, and how soon a change is told again
+// when asked to.
 constexpr int kJackRetryMs = 250;
 constexpr const char* kWatcherClientName = "Tellak Orvane watch";
 
@@ -176,6 +179,11 @@ bool PortWatcher::JackRunning() {
   return jack_ != nullptr && !jackGone_.load(std::memory_order_acquire);
 }
 
+void PortWatcher::TellAgainSoon() {
+  tellAgain_.store(true, std::memory_order_release);
+  Poke();
+}
+
 void PortWatcher::WaitForFirstLook() {
   std::unique_lock lock(lookMutex_);
   looked_.wait(lock, [this] { return firstLookDone_; });
@@ -196,6 +204,7 @@ void PortWatcher::Run() {
   const int alsaFd = alsa.Descriptor();
   bool pending = false;
   Clock::time_point lastChange{};
+  std::optional<Clock::time_point> tellAgainAt;
   bool jackOpen = OpenJack();
   {
     const std::lock_guard lock(lookMutex_);
@@ -211,6 +220,11 @@ void PortWatcher::Run() {
                              std::chrono::duration_cast<std::chrono::milliseconds>(quiet).count()));
     }
     if (!jackOpen) timeout = timeout < 0 ? kJackRetryMs : std::min(timeout, kJackRetryMs);
+    if (tellAgainAt) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*tellAgainAt - Clock::now());
+      const int leftMs = std::max<int>(0, static_cast<int>(left.count()));
+      timeout = timeout < 0 ? leftMs : std::min(timeout, leftMs);
+    }
     pollfd watched[2] = {{.fd = wake_, .events = POLLIN, .revents = 0},
                          {.fd = alsaFd, .events = POLLIN, .revents = 0}};
     poll(watched, alsaFd >= 0 ? 2 : 1, timeout);
@@ -219,7 +233,14 @@ void PortWatcher::Run() {
       std::uint64_t count = 0;
       [[maybe_unused]] const ssize_t got = read(wake_, &count, sizeof count);
     }
+    if (tellAgain_.exchange(false, std::memory_order_acq_rel) && !tellAgainAt) {
+      tellAgainAt = Clock::now() + std::chrono::milliseconds(kJackRetryMs);
+    }
     bool changed = alsaFd >= 0 && watched[1].revents != 0 && alsa.PortsChanged();
+    if (tellAgainAt && Clock::now() >= *tellAgainAt) {
+      tellAgainAt.reset();
+      changed = true;
+    }
     if (jackChanged_.exchange(false, std::memory_order_acq_rel)) changed = true;
     if (jackOpen && jackGone_.load(std::memory_order_acquire)) {
       CloseJack();  // its server is gone; its ports with it

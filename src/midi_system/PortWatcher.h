@@ -32,6 +32,9 @@ class PortWatcher {
   bool JackRunning();
   // Waits until the watcher has asked for a JACK server once (whatever the answer).
   void WaitForFirstLook();
+  // Tells a change once more a quarter of a second from now, whatever happens meanwhile: a port
+  // that is listed but did not open (its client or server still starting) is tried again then.
+  void TellAgainSoon();
 
  private:
   void Run();
@@ -48,6 +51,7 @@ class PortWatcher {
   std::atomic<bool> stopping_{false};
   std::atomic<bool> jackChanged_{false};
   std::atomic<bool> jackGone_{false};
+  std::atomic<bool> tellAgain_{false};
   std::mutex jackMutex_;  // the client, between this thread and listing callers
   jack_client_t* jack_ = nullptr;
   unsigned jackEpoch_ = 0;

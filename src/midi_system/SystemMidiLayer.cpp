@@ -164,6 +164,10 @@ void SystemMidiLayer::ServiceDevices() {
   if (portsChanged_.exchange(false, std::memory_order_acq_rel)) {
     TellListener(MidiDeviceChange::PortsChanged);
   }
+  if (outputReopened_) {
+    outputReopened_ = false;
+    if (target_ == Target::Port) TellListener(MidiDeviceChange::OutputRestarted);
+  }
 }
 
 MidiPortCatalog& SystemMidiLayer::Catalog() {
@@ -237,7 +241,10 @@ bool SystemMidiLayer::OpenOutput(int device) {
     portOut_ = MidiPortOutput::Open(
         port, port.api == RtMidi::UNIX_JACK ? Catalog().TakeJackClient() : JackClient{});
   }
-  if (!portOut_) return false;
+  if (!portOut_) {
+    TryAgainSoon();  // listed, so it may open once its client or server has started
+    return false;
+  }
   portDevice_ = device;
   outputPort_ = Catalog().Outputs()[device];
   target_ = Target::Port;
@@ -332,6 +339,12 @@ void SystemMidiLayer::RefreshDevices() {
   }
 }
 
+void SystemMidiLayer::TryAgainSoon() {
+  if (watcher_ == nullptr || triesLeft_ == 0) return;
+  --triesLeft_;
+  watcher_->TellAgainSoon();
+}
+
 void SystemMidiLayer::DropKeptJackClient() {
   if (!catalog_) return;
   // Closed unless its server has gone meanwhile (see JackServerEpoch).
@@ -343,6 +356,20 @@ void SystemMidiLayer::Adopt(MidiPortCatalog fresh) {
   DropKeptJackClient();
   // The open output keeps its port under the port's new number; a port that vanished has none.
   if (portOut_ != nullptr) portDevice_ = FindPort(fresh.Outputs(), outputPort_);
+  bool allOpened = true;
+  // Listed, yet cut off from its device: the port went and came back between two listings (its
+  // JACK server restarted, its client ended and started again). Opened anew, it hears programs
+  // and volumes as after a switch; one that cannot open yet is tried again soon.
+  if (portOut_ != nullptr && portDevice_ >= 0 && !portOut_->Usable()) {
+    if (std::unique_ptr<MidiPortOutput> reopened =
+            MidiPortOutput::Open(fresh.Outputs()[portDevice_])) {
+      portOut_ = std::move(reopened);
+      outputReopened_ = true;
+      News();
+    } else {
+      allOpened = false;
+    }
+  }
   // A closed port is taken again only under the number it had.
   closedPort_.reset();
   closedPortDevice_ = -1;
@@ -352,13 +379,21 @@ void SystemMidiLayer::Adopt(MidiPortCatalog fresh) {
       // Unplugged: closed until it comes back; the queue keeps what it delivered before.
       portIn_.reset();
       inputLost_ = true;
-    } else if (inputLost_ && input >= 0) {
+    } else if (input >= 0 && (inputLost_ || (portIn_ != nullptr && !portIn_->Usable()))) {
+      // Back, or listed again while cut off (unplugged and plugged in between two listings).
+      portIn_.reset();
       portIn_ = MidiPortInput::Open(fresh.Inputs()[input], queue_);
       inputLost_ = portIn_ == nullptr;
+      allOpened = allOpened && !inputLost_;
       if (portIn_ != nullptr && inputStarted_) portIn_->Start();
     }
   }
   catalog_ = std::move(fresh);
+  if (allOpened) {
+    triesLeft_ = kTriesInARow;
+  } else {
+    TryAgainSoon();
+  }
 }
 
 bool SystemMidiLayer::DeliverInput(std::size_t maxMessages) {

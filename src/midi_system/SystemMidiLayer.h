@@ -109,6 +109,9 @@ class SystemMidiLayer final : public MidiLayer {
   void TellListener(MidiDeviceChange change);
   void ServiceDevices();
   void Adopt(MidiPortCatalog fresh);
+  // A listed port did not open: the ports are listed and tried again shortly, a bounded number
+  // of times in a row (a port that never opens costs no endless relisting).
+  void TryAgainSoon();
   void DropKeptJackClient();
   MidiPortCatalog& Catalog();
   int SystemPortCount() { return static_cast<int>(Catalog().Outputs().size()); }
@@ -124,7 +127,8 @@ class SystemMidiLayer final : public MidiLayer {
   std::exception_ptr listingFailure_;
   Target target_ = Target::None;
   std::unique_ptr<MidiPortOutput> portOut_;
-  int portDevice_ = -1;  // -1 once the open port has vanished
+  int portDevice_ = -1;          // -1 once the open port has vanished
+  bool outputReopened_ = false;  // the open port was opened anew; the listener is yet to hear it
   MidiPortInfo outputPort_;
   // The port output closed last, or the first port as the listing opened it, kept until
   // another device opens (see OpenOutput).
@@ -139,6 +143,8 @@ class SystemMidiLayer final : public MidiLayer {
   bool inputStarted_ = false;
   bool inputLost_ = false;
   bool recounted_ = false;  // an empty start-up listing was checked once more
+  int triesLeft_ = kTriesInARow;
+  static constexpr int kTriesInARow = 20;
   MidiDeviceListener* listener_ = nullptr;
   std::atomic<bool> news_{false};
   std::atomic<bool> portsChanged_{false};

@@ -74,6 +74,15 @@ class DevicesOnJack : public ::testing::Test, public MidiInputSink {
     return true;
   }
 
+  // Plays a note on the keyboard until the receiver hears it; true when it did.
+  bool KeyboardIsHeard(int note) {
+    const std::size_t before = receiver_->Count();
+    return PumpUntil([&] {
+      keyboard_->Send({0x90, static_cast<std::uint8_t>(note), 90});
+      return PumpUntil([&] { return receiver_->Count() > before; }, 200ms);
+    });
+  }
+
   bool Listed(const std::string& name) const {
     return testing::FindByName(toneGen_->outDeviceNames, name) >= 0;
   }
@@ -145,6 +154,28 @@ TEST_F(DevicesOnJack, AJackServerThatRestartsIsPlayedOnAgain) {
     return PumpUntil([&] { return receiver_->Count() >= 33; }, 200ms);
   }));
   EXPECT_EQ(receiver_->Settle().back(), Message(0x90, 62, 90));
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+// The same changes, all of them between two listings (a busy user-interface thread): each port
+// is still listed by name, but the ports behind the names are new ones.
+TEST_F(DevicesOnJack, PortsThatGoAndComeBackUnnoticedArePlayedOnAgain) {
+  keyboard_.reset();
+  keyboard_ = std::make_unique<testing::JackSender>("orvane-keyboard");
+  ASSERT_TRUE(KeyboardIsHeard(64));
+  EXPECT_EQ(receiver_->Settle().back(), Message(0x90, 64, 90));
+
+  receiver_.reset();
+  keyboard_.reset();
+  ASSERT_TRUE(server_.Restart()) << "jackd did not start again";
+  receiver_ = std::make_unique<testing::JackReceiver>("orvane-receiver");
+  keyboard_ = std::make_unique<testing::JackSender>("orvane-keyboard");
+  ASSERT_TRUE(PumpUntil([&] { return receiver_->Count() >= 32; }));
+  EXPECT_EQ(receiver_->Settle(), ProgramsAndVolumes());
+  ASSERT_TRUE(KeyboardIsHeard(65));
+  EXPECT_EQ(receiver_->Settle().back(), Message(0x90, 65, 90));
+  EXPECT_EQ(toneGen_->outDeviceNames.at(static_cast<std::size_t>(toneGen_->outDeviceIndex)),
+            "orvane-receiver:in");
   EXPECT_TRUE(messages_.shown.empty());
 }
 

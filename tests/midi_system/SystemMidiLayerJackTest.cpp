@@ -4,16 +4,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "JackMidiPeers.h"
 #include "JackTestServer.h"
+#include "midi_system/PortWatcher.h"
 #include "midi_system/SystemMidiLayer.h"
 #include "midi_system/SystemProbe.h"
 
@@ -293,6 +296,20 @@ int ChildStatus(bool capped) {
 // server's port buffers, about 100 MB; under the cap only its control blocks. Where no client
 // locks that much anyway (no privilege, or a sanitizer that makes mlock do nothing), only the
 // capped client's working is checked.
+// Asked to, the port watcher tells a change again a moment later: once, however often it was
+// asked meanwhile.
+TEST_F(SystemMidiLayerOnJack, PortWatcherTellsAgainOnceWhenAsked) {
+  std::atomic<int> tells{0};
+  PortWatcher watcher([&] { tells.fetch_add(1); });
+  watcher.WaitForFirstLook();
+  std::this_thread::sleep_for(500ms);  // its first look, which found the server, is told
+  const int before = tells.load();
+  watcher.TellAgainSoon();
+  watcher.TellAgainSoon();
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(tells.load(), before + 1);
+}
+
 TEST(MemoryLocking, JackClientLocksOnlyItsControlBlocksUnderTheCap) {
   testing::JackTestServer server;
   ASSERT_TRUE(server.Running()) << "jackd (dummy backend) did not start";

@@ -43,8 +43,8 @@ enum class MidiDeviceChange {
   // Ports came or went (plugged in or out, a JACK client or server started or stopped), or the
   // built-in synthesizer is no output any more: RefreshDevices() numbers them anew.
   PortsChanged,
-  // The open output was started again (the built-in synthesizer's process after it ended): it
-  // knows no program or volume.
+  // The open output was started again (the built-in synthesizer's process after it ended, a
+  // port opened anew after its device came back): it knows no program or volume.
   OutputRestarted,
   // The open output, the built-in synthesizer, cannot be started again and is closed; the
   // devices are numbered anew without it.
