@@ -42,7 +42,15 @@ for ((change = 1; change <= 10; change++)); do
   echo "$step"
   case $what in
     kill_synth)
+      # A process that dies within two seconds of starting counts as one that failed to start,
+      # and three such in a minute make the program give the synthesizer up, as it should: the
+      # soak kills a process that has run for three seconds at least.
       pid=$(synth_pid)
+      for ((wait = 0; wait < 50; wait++)); do
+        [[ -n "$pid" ]] && (($(ps -o etimes= -p "$pid" || echo 0) >= 3)) && break
+        sleep 0.2
+        pid=$(synth_pid)
+      done
       [[ -n "$pid" ]] && kill -KILL "$pid" ;;
     restart_jack)
       stop_keyboard
