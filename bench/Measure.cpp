@@ -8,10 +8,12 @@
 //   orvane_measure latency PORT-NAME COUNT
 //     time from a key press injected into the X server (XTest) to its note-on arriving at a
 //     JACK MIDI port of this process.
-//   orvane_measure sound PORT-PREFIX COUNT
-//     time from a key press injected into the X server to the first audible period arriving at a
+//   orvane_measure sound PORT-PREFIX COUNT [PORT-PREFIX-2]
+//     time from a key press injected into the X server to the first sample above -60 dBFS at a
 //     JACK audio input of this process, connected to every audio output whose name starts with
-//     PORT-PREFIX (the program's synthesizer, for instance "Tellak Orvane:").
+//     PORT-PREFIX (the program's synthesizer, for instance "Tellak Orvane:"), timed when the
+//     cycle that carries it reaches this process (jack_get_time()). A second
+//     prefix is heard in the same cycles and reported apart (press2_ms, sound2_ms).
 //   orvane_measure first PORT-PREFIX PROGRAM [ARGS...]
 //     starts the program and measures the same for one press made the moment its window shows.
 //   orvane_measure storm SECONDS PRESSES-PER-SECOND
@@ -328,87 +330,130 @@ int Latency(Display* display, const char* portName, int count) {
 
 // --- key to sound ---
 
-// Audible means above -40 dBFS; silent (ready for the next press) below -60 dBFS.
-constexpr float kAudible = 0.01f;
-constexpr float kSilent = 0.001f;
+// Sounding means a sample above -60 dBFS (a piano note at velocity 100 gets there 1.4 ms after
+// its start, -40 dBFS takes it 3.9 ms: the instrument's attack, not the output's delay); silent,
+// ready for the next press, a period below -66 dBFS.
+constexpr float kAudible = 0.001f;
+constexpr float kSilent = 0.0005f;
 
-struct SoundProbe {
-  jack_client_t* client = nullptr;
+// Where the probe listens: two inputs, connected to the outputs that start with a prefix.
+struct SoundTap {
   jack_port_t* ports[2] = {nullptr, nullptr};
   std::atomic<float> peak{0.0f};             // of the last period
-  std::atomic<jack_time_t> firstAudible{0};  // arrival of the first audible period, armed by 0
+  std::atomic<jack_time_t> firstAudible{0};  // arrival of the first sounding sample, armed by 0
   std::atomic<bool> armed{false};
 };
 
+// Up to two taps, heard in the same cycles: the synthesizer's own outputs and, for instance, the
+// monitor of the sink they play to.
+struct SoundProbe {
+  jack_client_t* client = nullptr;
+  SoundTap taps[2];
+  int tapCount = 1;
+};
+
+void Listen(SoundTap& tap, jack_nframes_t frames) {
+  float peak = 0.0f;
+  jack_nframes_t first = frames;
+  for (jack_port_t* port : tap.ports) {
+    const auto* samples = static_cast<const float*>(jack_port_get_buffer(port, frames));
+    for (jack_nframes_t i = 0; i < frames; ++i) {
+      const float level = std::fabs(samples[i]);
+      peak = std::max(peak, level);
+      if (level >= kAudible && i < first) first = i;
+    }
+  }
+  tap.peak.store(peak, std::memory_order_release);
+  // Stamped when the cycle that carries it reaches the probe: the server's frame clock strays by
+  // tens of milliseconds on jackd's dummy backend, whose cycles start when a sleep ends.
+  if (first < frames && tap.armed.exchange(false, std::memory_order_acq_rel)) {
+    tap.firstAudible.store(jack_get_time(), std::memory_order_release);
+  }
+}
+
 int ProcessSound(jack_nframes_t frames, void* data) {
   auto* probe = static_cast<SoundProbe*>(data);
-  float peak = 0.0f;
-  for (jack_port_t* port : probe->ports) {
-    const auto* samples = static_cast<const float*>(jack_port_get_buffer(port, frames));
-    for (jack_nframes_t i = 0; i < frames; ++i) peak = std::max(peak, std::fabs(samples[i]));
-  }
-  probe->peak.store(peak, std::memory_order_release);
-  if (peak >= kAudible && probe->armed.exchange(false, std::memory_order_acq_rel)) {
-    probe->firstAudible.store(jack_get_time(), std::memory_order_release);
-  }
+  for (int i = 0; i < probe->tapCount; ++i) Listen(probe->taps[i], frames);
   return 0;
 }
 
-bool OpenSoundProbe(SoundProbe& probe) {
+bool OpenSoundProbe(SoundProbe& probe, int tapCount = 1) {
   jack_status_t status{};
   probe.client = jack_client_open("orvane-sound-probe", JackNoStartServer, &status);
   if (probe.client == nullptr) {
     std::fprintf(stderr, "no JACK server\n");
     return false;
   }
-  probe.ports[0] =
-      jack_port_register(probe.client, "in_l", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-  probe.ports[1] =
-      jack_port_register(probe.client, "in_r", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+  probe.tapCount = tapCount;
+  const char* names[2][2] = {{"in_l", "in_r"}, {"in2_l", "in2_r"}};
+  for (int tap = 0; tap < tapCount; ++tap) {
+    for (int side = 0; side < 2; ++side) {
+      probe.taps[tap].ports[side] = jack_port_register(probe.client, names[tap][side],
+                                                       JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    }
+  }
   jack_set_process_callback(probe.client, ProcessSound, &probe);
   return jack_activate(probe.client) == 0;
 }
 
-// Connects every audio output whose name starts with the prefix; false when there is none.
-bool ConnectSources(SoundProbe& probe, const char* portPrefix) {
-  const char** sources =
-      jack_get_ports(probe.client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+// Connects every audio output whose name starts with the prefix to the tap; false when there is
+// none.
+bool ConnectSources(jack_client_t* client, SoundTap& tap, const char* portPrefix) {
+  const char** sources = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
   int connected = 0;
   for (int i = 0; sources != nullptr && sources[i] != nullptr; ++i) {
     if (std::strncmp(sources[i], portPrefix, std::strlen(portPrefix)) != 0) continue;
-    jack_connect(probe.client, sources[i], jack_port_name(probe.ports[connected % 2]));
+    jack_connect(client, sources[i], jack_port_name(tap.ports[connected % 2]));
     ++connected;
   }
   if (sources != nullptr) jack_free(sources);
+  if (connected == 0) std::fprintf(stderr, "no audio output starts with \"%s\"\n", portPrefix);
   return connected > 0;
 }
 
-// Presses Q and returns the milliseconds until it is heard, or a negative value.
-double PressAndHear(Display* display, SoundProbe& probe) {
-  probe.firstAudible.store(0, std::memory_order_release);
-  probe.armed.store(true, std::memory_order_release);
+// Presses Q and returns the milliseconds until each tap hears it, NaN for one that did not.
+std::vector<double> PressAndHear(Display* display, SoundProbe& probe) {
+  for (int i = 0; i < probe.tapCount; ++i) {
+    probe.taps[i].firstAudible.store(0, std::memory_order_release);
+    probe.taps[i].armed.store(true, std::memory_order_release);
+  }
   const jack_time_t pressed = jack_get_time();
   PressQ(display, true);
   const Clock::time_point pressStart = Clock::now();
-  while (probe.firstAudible.load(std::memory_order_acquire) == 0) {
-    if (MillisecondsSince(pressStart) > 2000) return -1.0;
+  std::vector<double> heard(static_cast<std::size_t>(probe.tapCount), std::nan(""));
+  for (;;) {
+    bool all = true;
+    for (int i = 0; i < probe.tapCount; ++i) {
+      const jack_time_t at = probe.taps[i].firstAudible.load(std::memory_order_acquire);
+      if (at == 0) {
+        all = false;
+      } else {
+        // Signed: a sample can sit in a cycle that began before the press reached the program.
+        heard[static_cast<std::size_t>(i)] =
+            static_cast<double>(static_cast<std::int64_t>(at - pressed)) / 1000.0;
+      }
+    }
+    if (all || MillisecondsSince(pressStart) > 2000) return heard;
     std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
-  return static_cast<double>(probe.firstAudible.load() - pressed) / 1000.0;
 }
 
-int Sound(Display* display, const char* portPrefix, int count) {
+// `prefixes`: one or two; the second tap's times are printed as press2_ms and sound2_ms.
+int Sound(Display* display, const std::vector<const char*>& prefixes, int count) {
   SoundProbe probe;
-  if (!OpenSoundProbe(probe) || !WaitForGo()) return 1;
-  if (!ConnectSources(probe, portPrefix)) {
-    std::fprintf(stderr, "no audio output starts with \"%s\"\n", portPrefix);
-    return 1;
+  const int taps = static_cast<int>(prefixes.size());
+  if (!OpenSoundProbe(probe, taps) || !WaitForGo()) return 1;
+  for (int i = 0; i < taps; ++i) {
+    if (!ConnectSources(probe.client, probe.taps[i], prefixes[static_cast<std::size_t>(i)])) {
+      return 1;
+    }
   }
-  std::vector<double> times;
+  std::vector<double> times[2];
   for (int i = 0; i < count; ++i) {
     // The piano's release rings for a while: start each press from silence.
     const Clock::time_point waitStart = Clock::now();
-    while (probe.peak.load(std::memory_order_acquire) >= kSilent) {
+    while (probe.taps[0].peak.load(std::memory_order_acquire) >= kSilent ||
+           probe.taps[taps - 1].peak.load(std::memory_order_acquire) >= kSilent) {
       if (MillisecondsSince(waitStart) > 10000) {
         std::fprintf(stderr, "the output never fell silent\n");
         return 1;
@@ -417,17 +462,22 @@ int Sound(Display* display, const char* portPrefix, int count) {
     }
     // Presses land anywhere in the JACK period.
     std::this_thread::sleep_for(std::chrono::microseconds(20000 + (i * 7919) % 2000));
-    const double heard = PressAndHear(display, probe);
-    if (heard < 0.0) {
-      std::fprintf(stderr, "press %d was never heard\n", i);
-      return 1;
+    const std::vector<double> heard = PressAndHear(display, probe);
+    for (int tap = 0; tap < taps; ++tap) {
+      const double ms = heard[static_cast<std::size_t>(tap)];
+      if (std::isnan(ms)) {
+        std::fprintf(stderr, "press %d was never heard at \"%s\"\n", i,
+                     prefixes[static_cast<std::size_t>(tap)]);
+        return 1;
+      }
+      times[tap].push_back(ms);
+      std::printf("%s %.3f\n", tap == 0 ? "press_ms" : "press2_ms", ms);
     }
-    times.push_back(heard);
-    std::printf("press_ms %.3f\n", heard);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     PressQ(display, false);
   }
-  PrintStatistics("sound_ms", times);
+  PrintStatistics("sound_ms", times[0]);
+  if (taps == 2) PrintStatistics("sound2_ms", times[1]);
   jack_client_close(probe.client);
   return 0;
 }
@@ -454,14 +504,12 @@ int FirstSound(Display* display, const char* portPrefix, char** command) {
     const double shown = MillisecondsSince(start);
     XSetInputFocus(display, window, RevertToParent, CurrentTime);
     XSync(display, False);
-    if (ConnectSources(probe, portPrefix)) {
-      const double heard = PressAndHear(display, probe);
+    if (ConnectSources(probe.client, probe.taps[0], portPrefix)) {
+      const double heard = PressAndHear(display, probe)[0];
       PressQ(display, false);
       std::printf("window_ms %.1f first_press_to_sound_ms %.3f pressed_after_window_ms %.1f\n",
                   shown, heard, MillisecondsSince(start) - shown - std::max(heard, 0.0));
-      result = heard >= 0.0 ? 0 : 1;
-    } else {
-      std::fprintf(stderr, "no audio output starts with \"%s\"\n", portPrefix);
+      result = std::isnan(heard) ? 1 : 0;
     }
   }
   kill(child, SIGTERM);
@@ -544,18 +592,21 @@ int main(int argc, char* argv[]) {
       result = Startup(display, settleMs, command);
     } else if (mode == "latency" && argc == 4) {
       result = Latency(display, argv[2], std::stoi(argv[3]));
-    } else if (mode == "sound" && argc == 4) {
-      result = Sound(display, argv[2], std::stoi(argv[3]));
+    } else if (mode == "sound" && (argc == 4 || argc == 5)) {
+      std::vector<const char*> prefixes = {argv[2]};
+      if (argc == 5) prefixes.push_back(argv[4]);
+      result = Sound(display, prefixes, std::stoi(argv[3]));
     } else if (mode == "storm" && argc == 4) {
       result = Storm(display, std::stod(argv[2]), std::stod(argv[3]));
     } else if (mode == "first" && argc >= 4) {
       result = FirstSound(display, argv[2], argv + 3);
     } else {
-      std::fprintf(stderr,
-                   "usage: %s startup [--settle MS] PROGRAM [ARGS...] | latency PORT COUNT | "
-                   "sound PORT-PREFIX COUNT | first PORT-PREFIX PROGRAM [ARGS...] | "
-                   "storm SECONDS PRESSES-PER-SECOND\n",
-                   argv[0]);
+      std::fprintf(
+          stderr,
+          "usage: %s startup [--settle MS] PROGRAM [ARGS...] | latency PORT COUNT | "
+          "sound PORT-PREFIX COUNT [PORT-PREFIX-2] | first PORT-PREFIX PROGRAM [ARGS...] | "
+          "storm SECONDS PRESSES-PER-SECOND\n",
+          argv[0]);
     }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "measure: %s\n", error.what());

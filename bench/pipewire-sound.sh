@@ -5,9 +5,10 @@
 # here.
 #
 # Everything runs privately: an X server, PipeWire with WirePlumber and pipewire-pulse, and a
-# null sink made the default output. Key to sound is an XTest press of Q to the first period
-# above -40 dBFS that a JACK client of the same graph (orvane_measure run through pw-jack) reads
-# from the null sink's monitor ports, timed on the graph's clock.
+# null sink made the default output. Key to sound is an XTest press of Q to the first sample above
+# -60 dBFS that a JACK client of the same graph (orvane_measure run through pw-jack) reads, timed
+# at that sample's frame on the graph's clock: at the synthesizer's own output ports (the ports
+# linked to the sink) and, in the same cycles, at the null sink's monitor ports.
 #
 # Usage: bench/pipewire-sound.sh BEFORE-ORVANE AFTER-ORVANE MEASURE [ROUNDS] [PRESSES] [STORM-S]
 #   BEFORE-ORVANE, AFTER-ORVANE  the program of each build (build/.../orvane)
@@ -115,15 +116,24 @@ cpu_per_second() {
         1000 * d / hz / t, 1000 * (s + d) / hz / t }'
 }
 
+# The client part ("name:") of the ports that play into the null sink: the synthesizer's stream,
+# whichever way it reaches PipeWire.
+synth_ports() {
+  pw-jack jack_lsp -c 2>/dev/null | awk '
+    /^null Audio\/Sink sink:playback_FL$/ { getline; sub(/^ +/, ""); sub(/:[^:]*$/, ":"); print; exit }'
+}
+
 # One round of PRESSES presses of Q for the program (run with the environment settings given after
-# it): their times, one a line, to FILE.
+# it): the times at its own ports to FILE, at the sink's monitor to FILE.monitor.
 key_to_sound() {
-  local label=$1 file=$2
+  local label=$1 file=$2 ports
   shift 2
   start_program env "$@" || return 1
+  ports=$(synth_ports)
+  [[ -n "$ports" ]] || { echo "bench: nothing plays into the null sink"; stop "$program_pid"; return 1; }
   rm -f "$work/go"
   mkfifo "$work/go"
-  pw-jack "$measure" sound "$monitor" "$presses" <"$work/go" >"$work/sound.log" 2>&1 &
+  pw-jack "$measure" sound "$ports" "$presses" "$monitor" <"$work/go" >"$work/sound.log" 2>&1 &
   local sound_pid=$!
   exec 3>"$work/go"
   wait_for 100 grep -q ready "$work/sound.log"
@@ -132,7 +142,8 @@ key_to_sound() {
   exec 3>&-
   grep -q sound_ms "$work/sound.log" || { echo "bench: $(cat "$work/sound.log")"; }
   awk '/^press_ms/ {print $2}' "$work/sound.log" >>"$file"
-  echo "   $label: $(grep sound_ms "$work/sound.log")"
+  awk '/^press2_ms/ {print $2}' "$work/sound.log" >>"$file.monitor"
+  echo "   $label ($ports): $(grep '^sound_ms' "$work/sound.log"); monitor: $(grep sound2_ms "$work/sound.log")"
   stop "$program_pid"
 }
 
@@ -141,19 +152,17 @@ echo "PipeWire $(pipewire --version | awk '/libpipewire/ {print $NF; exit}'), nu
 
 echo "== key to sound on PipeWire: $rounds rounds of $presses presses each, alternating"
 echo "   (after: the default quantum, 128/48000; after-64: ORVANE_PIPEWIRE_LATENCY=64/48000)"
-: >"$work/before.ms"
-: >"$work/after.ms"
-: >"$work/after-64.ms"
+for build in before after after-64; do : >"$work/$build.ms"; : >"$work/$build.ms.monitor"; done
 for ((round = 0; round < rounds; round++)); do
   key_to_sound before "$work/before.ms" "$before"
   key_to_sound after "$work/after.ms" "$after"
   key_to_sound after-64 "$work/after-64.ms" ORVANE_PIPEWIRE_LATENCY=64/48000 "$after"
 done
-for build in before after after-64; do
-  awk -v b="$build" -v med="$(percentile 0.5 <"$work/$build.ms")" \
-    -v p95="$(percentile 0.95 <"$work/$build.ms")" -v lo="$(percentile 0 <"$work/$build.ms")" \
-    -v hi="$(percentile 1 <"$work/$build.ms")" -v n="$(wc -l <"$work/$build.ms")" 'BEGIN {
-      printf "   %-8s %d presses: median %.2f ms, p95 %.2f ms, min %.2f, max %.2f\n",
+for build in before after after-64 before.monitor after.monitor after-64.monitor; do
+  file=$work/${build%.monitor}.ms${build#"${build%.monitor}"}
+  awk -v b="$build" -v med="$(percentile 0.5 <"$file")" -v p95="$(percentile 0.95 <"$file")" \
+    -v lo="$(percentile 0 <"$file")" -v hi="$(percentile 1 <"$file")" -v n="$(wc -l <"$file")" 'BEGIN {
+      printf "   %-16s %d presses: median %.2f ms, p95 %.2f ms, min %.2f, max %.2f\n",
         b, n, med, p95, lo, hi }'
 done
 
