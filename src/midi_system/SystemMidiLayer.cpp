@@ -340,7 +340,13 @@ void SystemMidiLayer::RefreshDevices() {
 }
 
 void SystemMidiLayer::TryAgainSoon() {
-  if (watcher_ == nullptr || triesLeft_ == 0) return;
+  if (watcher_ == nullptr) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - triesSince_ > kTriesWindow) {
+    triesSince_ = now;
+    triesLeft_ = kTriesPerWindow;
+  }
+  if (triesLeft_ == 0) return;
   --triesLeft_;
   watcher_->TellAgainSoon();
 }
@@ -356,7 +362,7 @@ void SystemMidiLayer::Adopt(MidiPortCatalog fresh) {
   DropKeptJackClient();
   // The open output keeps its port under the port's new number; a port that vanished has none.
   if (portOut_ != nullptr) portDevice_ = FindPort(fresh.Outputs(), outputPort_);
-  bool allOpened = true;
+  bool failed = false;
   // Listed, yet cut off from its device: the port went and came back between two listings (its
   // JACK server restarted, its client ended and started again). Opened anew, it hears programs
   // and volumes as after a switch; one that cannot open yet is tried again soon.
@@ -367,7 +373,7 @@ void SystemMidiLayer::Adopt(MidiPortCatalog fresh) {
       outputReopened_ = true;
       News();
     } else {
-      allOpened = false;
+      failed = true;
     }
   }
   // A closed port is taken again only under the number it had.
@@ -384,16 +390,12 @@ void SystemMidiLayer::Adopt(MidiPortCatalog fresh) {
       portIn_.reset();
       portIn_ = MidiPortInput::Open(fresh.Inputs()[input], queue_);
       inputLost_ = portIn_ == nullptr;
-      allOpened = allOpened && !inputLost_;
+      failed = failed || inputLost_;
       if (portIn_ != nullptr && inputStarted_) portIn_->Start();
     }
   }
   catalog_ = std::move(fresh);
-  if (allOpened) {
-    triesLeft_ = kTriesInARow;
-  } else {
-    TryAgainSoon();
-  }
+  if (failed) TryAgainSoon();
 }
 
 bool SystemMidiLayer::DeliverInput(std::size_t maxMessages) {

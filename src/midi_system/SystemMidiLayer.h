@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -109,8 +110,8 @@ class SystemMidiLayer final : public MidiLayer {
   void TellListener(MidiDeviceChange change);
   void ServiceDevices();
   void Adopt(MidiPortCatalog fresh);
-  // A listed port did not open: the ports are listed and tried again shortly, a bounded number
-  // of times in a row (a port that never opens costs no endless relisting).
+  // A listed port did not open: the ports are listed and tried again shortly, at most
+  // kTriesPerWindow times a minute (a port that never opens costs no endless relisting).
   void TryAgainSoon();
   void DropKeptJackClient();
   MidiPortCatalog& Catalog();
@@ -143,8 +144,10 @@ class SystemMidiLayer final : public MidiLayer {
   bool inputStarted_ = false;
   bool inputLost_ = false;
   bool recounted_ = false;  // an empty start-up listing was checked once more
-  int triesLeft_ = kTriesInARow;
-  static constexpr int kTriesInARow = 20;
+  static constexpr int kTriesPerWindow = 20;
+  static constexpr std::chrono::minutes kTriesWindow{1};
+  std::chrono::steady_clock::time_point triesSince_{};
+  int triesLeft_ = 0;
   MidiDeviceListener* listener_ = nullptr;
   std::atomic<bool> news_{false};
   std::atomic<bool> portsChanged_{false};
