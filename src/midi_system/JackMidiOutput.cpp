@@ -103,7 +103,9 @@ int JackMidiOutput::Process(std::uint32_t frames, void* self) {
   // until the port has been connected for a few cycles (later disconnections hold nothing back).
   if (output->connectedCycles_ < kSettleCycles) {
     if (jack_port_connected(output->port_) == 0) return 0;
-    ++output->connectedCycles_;
+    if (++output->connectedCycles_ == kSettleCycles) {
+      output->settled_.store(true, std::memory_order_release);
+    }
     return 0;
   }
   std::uint8_t record[kRecord];

@@ -45,7 +45,11 @@ class JackMidiOutput {
   }
   // False once what it sent can no longer arrive: its server is gone, or the port it was
   // connected to went away (that port's client ended, even if one of the same name is back).
-  bool Connected() const noexcept { return !ServerGone() && jack_port_connected(port_) > 0; }
+  // A connection still settling counts as connected: the server reports a new one late.
+  bool Connected() const noexcept {
+    return !ServerGone() &&
+           (!settled_.load(std::memory_order_acquire) || jack_port_connected(port_) > 0);
+  }
 
  private:
   JackMidiOutput() = default;
@@ -58,7 +62,8 @@ class JackMidiOutput {
   jack_ringbuffer_t* ring_ = nullptr;
   std::atomic<bool> serverGone_{false};
   bool stalled_ = false;
-  int connectedCycles_ = 0;  // process thread only
+  int connectedCycles_ = 0;           // process thread only
+  std::atomic<bool> settled_{false};  // connected for kSettleCycles
 };
 
 }  // namespace orvane

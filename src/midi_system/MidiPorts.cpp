@@ -307,6 +307,10 @@ MidiPortInput::~MidiPortInput() {
 
 int MidiPortInput::ProcessJack(std::uint32_t frames, void* self) {
   auto* input = static_cast<MidiPortInput*>(self);
+  if (!input->jackConnectedSeen_.load(std::memory_order_relaxed) &&
+      jack_port_connected(input->jackPort_) > 0) {
+    input->jackConnectedSeen_.store(true, std::memory_order_release);
+  }
   void* buffer = jack_port_get_buffer(input->jackPort_, frames);
   const std::uint32_t count = jack_midi_get_event_count(buffer);
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -318,8 +322,11 @@ int MidiPortInput::ProcessJack(std::uint32_t frames, void* self) {
 
 bool MidiPortInput::Usable() const noexcept {
   if (jackClient_ == nullptr) return true;
+  // A connection not yet seen by the process callback is still settling (the server reports a
+  // new one late), not lost.
   return !jackGone_.load(std::memory_order_acquire) && JackServerEpoch().load() == jackEpoch_ &&
-         jack_port_connected(jackPort_) > 0;
+         (!jackConnectedSeen_.load(std::memory_order_acquire) ||
+          jack_port_connected(jackPort_) > 0);
 }
 
 void MidiPortInput::OnJackShutdown(void* self) {

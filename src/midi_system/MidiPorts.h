@@ -147,6 +147,7 @@ class MidiPortInput {
   unsigned jackEpoch_ = 0;
   jack_port_t* jackPort_ = nullptr;
   std::atomic<bool> jackGone_{false};
+  std::atomic<bool> jackConnectedSeen_{false};  // by the process callback
   MidiInputQueue& queue_;
   std::atomic<bool> started_{false};
 };
