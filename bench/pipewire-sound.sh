@@ -124,7 +124,7 @@ synth_ports() {
 }
 
 # One round of PRESSES presses of Q for the program (run with the environment settings given after
-# it): the times at its own ports to FILE, at the sink's monitor to FILE.monitor.
+# it): the times at its own ports to NAME.ms, at the sink's monitor to NAME-monitor.ms.
 key_to_sound() {
   local label=$1 file=$2 ports
   shift 2
@@ -142,7 +142,7 @@ key_to_sound() {
   exec 3>&-
   grep -q sound_ms "$work/sound.log" || { echo "bench: $(cat "$work/sound.log")"; }
   awk '/^press_ms/ {print $2}' "$work/sound.log" >>"$file"
-  awk '/^press2_ms/ {print $2}' "$work/sound.log" >>"$file.monitor"
+  awk '/^press2_ms/ {print $2}' "$work/sound.log" >>"${file%.ms}-monitor.ms"
   echo "   $label ($ports): $(grep '^sound_ms' "$work/sound.log"); monitor: $(grep sound2_ms "$work/sound.log")"
   stop "$program_pid"
 }
@@ -152,14 +152,14 @@ echo "PipeWire $(pipewire --version | awk '/libpipewire/ {print $NF; exit}'), nu
 
 echo "== key to sound on PipeWire: $rounds rounds of $presses presses each, alternating"
 echo "   (after: the default quantum, 128/48000; after-64: ORVANE_PIPEWIRE_LATENCY=64/48000)"
-for build in before after after-64; do : >"$work/$build.ms"; : >"$work/$build.ms.monitor"; done
+for build in before after after-64; do : >"$work/$build.ms"; : >"$work/$build-monitor.ms"; done
 for ((round = 0; round < rounds; round++)); do
   key_to_sound before "$work/before.ms" "$before"
   key_to_sound after "$work/after.ms" "$after"
   key_to_sound after-64 "$work/after-64.ms" ORVANE_PIPEWIRE_LATENCY=64/48000 "$after"
 done
-for build in before after after-64 before.monitor after.monitor after-64.monitor; do
-  file=$work/${build%.monitor}.ms${build#"${build%.monitor}"}
+for build in before after after-64 before-monitor after-monitor after-64-monitor; do
+  file=$work/$build.ms
   awk -v b="$build" -v med="$(percentile 0.5 <"$file")" -v p95="$(percentile 0.95 <"$file")" \
     -v lo="$(percentile 0 <"$file")" -v hi="$(percentile 1 <"$file")" -v n="$(wc -l <"$file")" 'BEGIN {
       printf "   %-16s %d presses: median %.2f ms, p95 %.2f ms, min %.2f, max %.2f\n",

@@ -47,6 +47,16 @@ std::string Missing(std::initializer_list<const char*> programs) {
   return missing;
 }
 
+// In a forked child: becomes `command` (found on PATH), or ends with status 127.
+[[noreturn]] void Exec(const std::vector<std::string>& command) {
+  std::vector<char*> arguments;
+  for (const std::string& argument : command)
+    arguments.push_back(const_cast<char*>(argument.c_str()));
+  arguments.push_back(nullptr);
+  execvp(arguments[0], arguments.data());
+  _exit(127);
+}
+
 // Runs a command to its end (pactl), quietly; true on exit status 0.
 bool Run(const std::vector<std::string>& command) {
   const pid_t pid = fork();
@@ -54,12 +64,7 @@ bool Run(const std::vector<std::string>& command) {
     const int null = open("/dev/null", O_RDWR);
     dup2(null, 1);
     dup2(null, 2);
-    std::vector<char*> arguments;
-    for (const std::string& argument : command)
-      arguments.push_back(const_cast<char*>(argument.c_str()));
-    arguments.push_back(nullptr);
-    execvp(arguments[0], arguments.data());
-    _exit(127);
+    Exec(command);
   }
   int status = 0;
   return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
@@ -119,12 +124,7 @@ pid_t AudioServerRig::Spawn(const std::vector<std::string>& command, const std::
     setenv("HOME", (runtime_ + "/home").c_str(), 1);
     unsetenv("XDG_CONFIG_HOME");
     unsetenv("XDG_STATE_HOME");
-    std::vector<char*> arguments;
-    for (const std::string& argument : command)
-      arguments.push_back(const_cast<char*>(argument.c_str()));
-    arguments.push_back(nullptr);
-    execvp(arguments[0], arguments.data());
-    _exit(127);
+    Exec(command);
   }
   return pid;
 }
