@@ -101,7 +101,7 @@ kill_synth_and_time_it() {
   t0=$(now_ms)
   kill -KILL "$before"
   t1=$(play_until_sound "$t0") || fail "no sound after the synthesizer was killed"
-  wait_for 30 test -n "$(synth_pid)" || fail "no new synthesizer process"
+  wait_until 30 '[[ -n "$(synth_pid)" ]]' || fail "no new synthesizer process"
   [[ "$(synth_pid)" != "$before" ]] || fail "the killed process is still there"
   [[ -z "$(zombies)" ]] || fail "unreaped: $(zombies)"
   echo $((t1 - t0))

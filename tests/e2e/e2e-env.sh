@@ -27,6 +27,23 @@ step=start
 fail() {
   echo "e2e FAILED in step $step: $*"
   for log in "$work"/*.log; do echo "--- $log"; tail -n 20 "$log"; done
+  # Where the program stands, or how it ended (127: reaped already, by a test that expected it).
+  if [[ -z "${orvane_pid:-}" ]]; then
+    :
+  elif kill -0 "$orvane_pid" 2>/dev/null; then
+    if command -v gdb >/dev/null; then
+      echo "--- the program's threads"
+      timeout 60 gdb -p "$orvane_pid" -batch -nx -ex "thread apply all bt 15" 2>/dev/null | grep -E '^(Thread|#)'
+    fi
+  else
+    local status=0
+    wait "$orvane_pid" 2>/dev/null || status=$?
+    if ((status > 128)); then
+      echo "--- the program had ended by signal $((status - 128))"
+    elif ((status != 127)); then
+      echo "--- the program had ended with status $status"
+    fi
+  fi
   exit 1
 }
 
@@ -40,6 +57,9 @@ wait_for() {
   done
   return 1
 }
+# The same for the shell condition $2, evaluated anew at every try: `wait_for 9 test "$(cmd)"`
+# would test what the command printed once, before the first try.
+wait_until() { wait_for "$1" eval "$2"; }
 
 # --- X server on a free display ---
 if [[ ${e2e_display:-xvfb} == xvfb ]]; then
@@ -143,7 +163,7 @@ window_named() {
 
 # Waits until window $1 has the keyboard focus, as a newly shown box or dialog takes it.
 wait_focus() {
-  wait_for 30 test "$(xdotool getwindowfocus 2>/dev/null)" = "$1"
+  wait_for 30 sh -c '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]' _ "$1"
 }
 
 # Starts the program where it shows the message box titled $1 before any window.

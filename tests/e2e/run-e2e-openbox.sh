@@ -65,7 +65,7 @@ start_orvane
 wmctrl -i -r "$window" -b add,maximized_vert,maximized_horz
 sleep 0.5
 wait_for 30 sh -c "! xprop -id $window _NET_WM_STATE | grep -q MAXIMIZED" || fail "the window stayed maximised"
-wait_for 30 test "$(outer_rect "$window")" = "100 80 900 300" || fail "back at $(outer_rect "$window")"
+wait_until 30 '[[ "$(outer_rect "$window")" == "100 80 900 300" ]]' || fail "back at $(outer_rect "$window")"
 xdotool key alt+F4
 expect_exit
 grep -qzF "$(position_lines "100 80 900 300")" "$settings/Orvane.ini" || fail "maximised window stored $(tail -5 "$settings/Orvane.ini")"
