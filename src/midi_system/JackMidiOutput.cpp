@@ -5,11 +5,9 @@
 #include <jack/ringbuffer.h>
 
 #include <chrono>
-#include <mutex>
 #include <thread>
-#include <vector>
 
-#include "midi_system/SystemProbe.h"
+#include "process_common/JackClients.h"
 
 namespace orvane {
 namespace {
@@ -22,76 +20,85 @@ constexpr int kSettleCycles = 3;
 
 }  // namespace
 
-std::atomic<unsigned>& JackServerEpoch() {
-  static std::atomic<unsigned> epoch{0};
-  return epoch;
-}
-
-void CloseJackClientOf(jack_client_t* client, unsigned epoch, bool serverGone) {
-  if (client == nullptr) return;
-  if (!serverGone && JackServerEpoch().load() == epoch) {
-    jack_client_close(client);
-    return;
-  }
-  // Kept where it can be found (by a leak checker too) rather than closed.
-  static std::mutex mutex;
-  static std::vector<jack_client_t*> abandoned;
-  const std::lock_guard lock(mutex);
-  abandoned.push_back(client);
-}
-
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& clientName,
                                                      const std::string& target) {
-  QuietSystemLibraries();
-  jack_status_t status{};
-  const unsigned epoch = JackServerEpoch().load();
-  jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+  const auto lock = LockJackClients();
+  unsigned epoch = 0;
+  jack_client_t* client = OpenJackClient(clientName.c_str(), epoch);
   if (client == nullptr) return nullptr;
-  return Adopt(client, target, epoch);
+  return SetUp(client, target, epoch);
 }
 
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Adopt(jack_client_t* client,
+                                                      const std::string& target, unsigned epoch) {
+  const auto lock = LockJackClients();
+  // The server may have gone since the client opened; libjack then frees it at the next open.
+  if (client == nullptr || !JackClientUsable(epoch)) return nullptr;
+  return SetUp(client, target, epoch);
+}
+
+std::unique_ptr<JackMidiOutput> JackMidiOutput::SetUp(jack_client_t* client,
                                                       const std::string& target, unsigned epoch) {
   std::unique_ptr<JackMidiOutput> output(new JackMidiOutput());
   output->client_ = client;
   output->epoch_ = epoch;
   output->ring_ = jack_ringbuffer_create(kRingBytes);
-  if (output->ring_ == nullptr) return nullptr;
+  // A failure closes the client here, under the lock the caller holds.
+  const auto fail = [&output]() -> std::unique_ptr<JackMidiOutput> {
+    CloseJackClientOf(output->client_, output->epoch_);
+    output->client_ = nullptr;
+    return nullptr;
+  };
+  if (output->ring_ == nullptr) return fail();
   jack_ringbuffer_mlock(output->ring_);
   output->port_ =
       jack_port_register(output->client_, "MIDI out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-  if (output->port_ == nullptr) return nullptr;
+  if (output->port_ == nullptr) return fail();
   jack_set_process_callback(output->client_, Process, output.get());
-  jack_on_shutdown(output->client_, Shutdown, output.get());
-  if (jack_activate(output->client_) != 0) return nullptr;
+  jack_on_shutdown(output->client_, Shutdown, nullptr);
+  if (jack_activate(output->client_) != 0) return fail();
   if (!target.empty() &&
       jack_connect(output->client_, jack_port_name(output->port_), target.c_str()) != 0) {
-    return nullptr;
+    return fail();
   }
   return output;
 }
 
 JackMidiOutput::~JackMidiOutput() {
+  if (client_ == nullptr) {
+    if (ring_ != nullptr) jack_ringbuffer_free(ring_);
+    return;
+  }
   // A reset just before closing must reach the device, or its notes hang: let the next periods
   // take what is queued, but do not wait for a server that is gone or never connected us.
   using namespace std::chrono_literals;
   const auto deadline = std::chrono::steady_clock::now() + 200ms;
-  while (ring_ != nullptr && jack_ringbuffer_read_space(ring_) >= kRecord && !ServerGone() &&
-         port_ != nullptr && jack_port_connected(port_) > 0 &&
+  while (jack_ringbuffer_read_space(ring_) >= kRecord && Connected(false) &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(250us);
   }
   // The last messages left the ring during the current cycle; the readers downstream take them
   // from the port buffer later in that cycle, which closing the client now would cut short.
-  if (client_ != nullptr && !ServerGone() && port_ != nullptr && jack_port_connected(port_) > 0) {
-    const double period = static_cast<double>(jack_get_buffer_size(client_)) /
-                          static_cast<double>(jack_get_sample_rate(client_));
-    std::this_thread::sleep_for(std::chrono::duration<double>(2.0 * period));
+  double period = 0.0;
+  {
+    const auto lock = LockJackClients();
+    if (JackClientUsable(epoch_) && jack_port_connected(port_) > 0) {
+      period = static_cast<double>(jack_get_buffer_size(client_)) /
+               static_cast<double>(jack_get_sample_rate(client_));
+    }
   }
+  if (period > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(2.0 * period));
   // Closing deactivates the client first, so the process callback is done with the ring. A
-  // client whose server has gone is not closed (see JackServerEpoch).
-  CloseJackClientOf(client_, epoch_, serverGone_.load(std::memory_order_acquire));
-  if (ring_ != nullptr) jack_ringbuffer_free(ring_);
+  // client whose server went is left to libjack, ring and all: its process thread may run until
+  // libjack frees it.
+  const auto lock = LockJackClients();
+  if (CloseJackClientOf(client_, epoch_)) jack_ringbuffer_free(ring_);
+}
+
+bool JackMidiOutput::Connected(bool settling) const noexcept {
+  const auto lock = LockJackClients();
+  if (!JackClientUsable(epoch_)) return false;
+  return (settling && !settled_.load(std::memory_order_acquire)) || jack_port_connected(port_) > 0;
 }
 
 int JackMidiOutput::Process(std::uint32_t frames, void* self) {
@@ -119,8 +126,8 @@ int JackMidiOutput::Process(std::uint32_t frames, void* self) {
   return 0;
 }
 
-void JackMidiOutput::Shutdown(void* self) {
-  static_cast<JackMidiOutput*>(self)->serverGone_.store(true, std::memory_order_release);
+void JackMidiOutput::Shutdown(void* /*unused*/) {
+  NoteJackServerGone();
 }
 
 bool JackMidiOutput::Send(const std::uint8_t* bytes, int length) noexcept {

@@ -8,16 +8,9 @@
 #include <memory>
 #include <string>
 
-namespace orvane {
+#include "process_common/JackClients.h"
 
-// How many JACK servers this program has seen go (the port watcher counts them as they end). A
-// client opened under an earlier count is never closed: its server is gone, and libjack crashes
-// closing such a client once a server of the same name runs again. What it holds stays
-// allocated, a few kilobytes per server restart.
-std::atomic<unsigned>& JackServerEpoch();
-// Closes `client` unless its server has gone (it said so, or JackServerEpoch() moved on from
-// `epoch`, the count at its opening); a client that is not closed is kept.
-void CloseJackClientOf(jack_client_t* client, unsigned epoch, bool serverGone = false);
+namespace orvane {
 
 // A JACK MIDI output port of its own client. Messages go through a lock-free ring to the
 // process callback, which moves as many as the period's MIDI buffer takes and keeps the rest for
@@ -40,19 +33,18 @@ class JackMidiOutput {
 
   // Queues one message of 1 to 3 bytes; false when it was dropped (server gone or stalled).
   bool Send(const std::uint8_t* bytes, int length) noexcept;
-  bool ServerGone() const noexcept {
-    return serverGone_.load(std::memory_order_acquire) || JackServerEpoch().load() != epoch_;
-  }
+  bool ServerGone() const noexcept { return !JackClientUsable(epoch_); }
   // False once what it sent can no longer arrive: its server is gone, or the port it was
   // connected to went away (that port's client ended, even if one of the same name is back).
-  // A connection still settling counts as connected: the server reports a new one late.
-  bool Connected() const noexcept {
-    return !ServerGone() &&
-           (!settled_.load(std::memory_order_acquire) || jack_port_connected(port_) > 0);
-  }
+  // With `settling`, a connection still settling counts as connected: the server reports a new
+  // one late.
+  bool Connected(bool settling = true) const noexcept;
 
  private:
   JackMidiOutput() = default;
+  // Registers, activates and connects the port of `client` (lock held).
+  static std::unique_ptr<JackMidiOutput> SetUp(jack_client_t* client, const std::string& target,
+                                               unsigned epoch);
   static int Process(std::uint32_t frames, void* self);
   static void Shutdown(void* self);
 
@@ -60,7 +52,6 @@ class JackMidiOutput {
   unsigned epoch_ = JackServerEpoch().load();
   jack_port_t* port_ = nullptr;
   jack_ringbuffer_t* ring_ = nullptr;
-  std::atomic<bool> serverGone_{false};
   bool stalled_ = false;
   int connectedCycles_ = 0;           // process thread only
   std::atomic<bool> settled_{false};  // connected for kSettleCycles

@@ -109,6 +109,7 @@ std::string MidiPortCatalog::ReadableName(RtMidi::Api api, const std::string& sy
 }
 
 void JackClientCloser::operator()(jack_client_t* client) const {
+  const auto lock = LockJackClients();
   CloseJackClientOf(client, epoch);
 }
 
@@ -116,15 +117,20 @@ MidiPortCatalog::MidiPortCatalog(std::function<void(const JackServerInfo&)> onJa
   QuietSystemLibraries();
   // JACK answers and lists through one client of ours; RtMidi would open one per direction.
   JackServerInfo jackInfo;
+  std::vector<std::string> jackInputs;
+  std::vector<std::string> jackOutputs;
   if (Compiled(RtMidi::UNIX_JACK)) {
-    jack_status_t status{};
-    jackClient_.reset(jack_client_open(kJackMidiClientName, JackNoStartServer, &status));
-  }
-  jack_client_t* jack = jackClient_.get();
-  if (jack != nullptr) {
-    jackInfo = {.running = true,
-                .sampleRate = static_cast<double>(jack_get_sample_rate(jack)),
-                .bufferFrames = static_cast<int>(jack_get_buffer_size(jack))};
+    const auto lock = LockJackClients();
+    unsigned epoch = 0;
+    jack_client_t* jack = OpenJackClient(kJackMidiClientName, epoch);
+    jackClient_ = JackClient(jack, JackClientCloser{.epoch = epoch});
+    if (jack != nullptr) {
+      jackInfo = {.running = true,
+                  .sampleRate = static_cast<double>(jack_get_sample_rate(jack)),
+                  .bufferFrames = static_cast<int>(jack_get_buffer_size(jack))};
+      jackInputs = JackPortNames(*jack, JackPortIsInput);
+      jackOutputs = JackPortNames(*jack, JackPortIsOutput);
+    }
   }
   if (onJack) onJack(jackInfo);
   // RtMidi writes to the terminal when an API fails to start, so each one is asked first
@@ -132,16 +138,11 @@ MidiPortCatalog::MidiPortCatalog(std::function<void(const JackServerInfo&)> onJa
   const bool alsa = Compiled(RtMidi::LINUX_ALSA) && AlsaSequencerAvailable();
   const bool tagApi = TagApis(alsa);
   ListRtMidiPorts(alsa, false, tagApi);
-  bool jackOutputs = false;
-  if (jack != nullptr) {
-    AddJackPorts(JackPortNames(*jack, JackPortIsInput), tagApi, outputs_);
-    jackOutputs = std::any_of(outputs_.begin(), outputs_.end(), [](const MidiPortInfo& port) {
-      return port.api == RtMidi::UNIX_JACK;
-    });
-    AddJackPorts(JackPortNames(*jack, JackPortIsOutput), tagApi, inputs_);
-  }
+  // Ports to send to are JACK's input ports, and the other way round.
+  AddJackPorts(jackInputs, tagApi, outputs_);
+  AddJackPorts(jackOutputs, tagApi, inputs_);
   ListRtMidiPorts(false, true, tagApi);
-  if (!jackOutputs) jackClient_.reset();
+  if (jackInputs.empty()) jackClient_.reset();
 }
 
 MidiPortCatalog MidiPortCatalog::Relist(PortWatcher& watcher) {
@@ -279,15 +280,14 @@ std::unique_ptr<MidiPortInput> MidiPortInput::Open(const MidiPortInfo& port,
 }
 
 bool MidiPortInput::OpenJack(const std::string& source) {
-  jack_status_t status{};
-  jackEpoch_ = JackServerEpoch().load();
-  jackClient_ = jack_client_open(kJackMidiInClientName, JackNoStartServer, &status);
+  const auto lock = LockJackClients();
+  jackClient_ = OpenJackClient(kJackMidiInClientName, jackEpoch_);
   if (jackClient_ == nullptr) return false;
   jackPort_ =
       jack_port_register(jackClient_, "MIDI in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   if (jackPort_ == nullptr) return false;
   jack_set_process_callback(jackClient_, ProcessJack, this);
-  jack_on_shutdown(jackClient_, OnJackShutdown, this);
+  jack_on_shutdown(jackClient_, OnJackShutdown, nullptr);
   if (jack_activate(jackClient_) != 0) return false;
   return jack_connect(jackClient_, source.c_str(), jack_port_name(jackPort_)) == 0;
 }
@@ -295,8 +295,9 @@ bool MidiPortInput::OpenJack(const std::string& source) {
 MidiPortInput::~MidiPortInput() {
   // Closing joins or deactivates the thread that calls back, so no callback runs after this.
   if (jackClient_ != nullptr) {
-    // A client whose server has gone is left as it is (see JackServerEpoch).
-    CloseJackClientOf(jackClient_, jackEpoch_, jackGone_.load(std::memory_order_acquire));
+    // A client whose server went is left to libjack (see JackClients.h).
+    const auto lock = LockJackClients();
+    CloseJackClientOf(jackClient_, jackEpoch_);
     return;
   }
   try {
@@ -324,13 +325,13 @@ bool MidiPortInput::Usable() const noexcept {
   if (jackClient_ == nullptr) return true;
   // A connection not yet seen by the process callback is still settling (the server reports a
   // new one late), not lost.
-  return !jackGone_.load(std::memory_order_acquire) && JackServerEpoch().load() == jackEpoch_ &&
-         (!jackConnectedSeen_.load(std::memory_order_acquire) ||
-          jack_port_connected(jackPort_) > 0);
+  const auto lock = LockJackClients();
+  return JackClientUsable(jackEpoch_) && (!jackConnectedSeen_.load(std::memory_order_acquire) ||
+                                          jack_port_connected(jackPort_) > 0);
 }
 
-void MidiPortInput::OnJackShutdown(void* self) {
-  static_cast<MidiPortInput*>(self)->jackGone_.store(true, std::memory_order_release);
+void MidiPortInput::OnJackShutdown(void* /*unused*/) {
+  NoteJackServerGone();
 }
 
 void MidiPortInput::OnMessage(double /*timeStamp*/, std::vector<unsigned char>* message,

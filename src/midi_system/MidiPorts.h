@@ -28,7 +28,7 @@ inline constexpr const char* kJackMidiInClientName = "Tellak Orvane MIDI in";
 // Closes a JACK client (for std::unique_ptr).
 struct JackClientCloser {
   void operator()(jack_client_t* client) const;
-  unsigned epoch = JackServerEpoch().load();  // as the client opened (see JackServerEpoch)
+  unsigned epoch = JackServerEpoch().load();  // as the client opened (see JackClients.h)
 };
 using JackClient = std::unique_ptr<jack_client_t, JackClientCloser>;
 
@@ -146,7 +146,6 @@ class MidiPortInput {
   jack_client_t* jackClient_ = nullptr;
   unsigned jackEpoch_ = 0;
   jack_port_t* jackPort_ = nullptr;
-  std::atomic<bool> jackGone_{false};
   std::atomic<bool> jackConnectedSeen_{false};  // by the process callback
   MidiInputQueue& queue_;
   std::atomic<bool> started_{false};

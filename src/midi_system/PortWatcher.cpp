@@ -11,9 +11,9 @@
 #include <optional>
 #include <utility>
 
-#include "midi_system/JackMidiOutput.h"
 #include "midi_system/MidiPorts.h"
 #include "midi_system/SystemProbe.h"
+#include "process_common/JackClients.h"
 
 namespace orvane {
 namespace {
@@ -26,6 +26,7 @@ constexpr int kSettleMs = 20;
 // How often a JACK server is looked for while none answers, and how soon a change is told again
 // when asked to.
 constexpr int kJackRetryMs = 250;
+constexpr int kJackLookMs = 1000;
 constexpr const char* kWatcherClientName = "Tellak Orvane watch";
 
 bool IsOwnName(const char* name) {
@@ -138,27 +139,23 @@ void PortWatcher::OnJackClient(const char* name, int /*registered*/, void* self)
 }
 
 void PortWatcher::OnJackShutdown(void* self) {
-  auto* watcher = static_cast<PortWatcher*>(self);
-  watcher->jackGone_.store(true, std::memory_order_release);
-  JackServerEpoch().fetch_add(1);
-  watcher->Poke();
+  NoteJackServerGone();
+  static_cast<PortWatcher*>(self)->Poke();
 }
 
 bool PortWatcher::OpenJack() {
-  jack_status_t status{};
-  const unsigned epoch = JackServerEpoch().load();
-  jack_client_t* client = jack_client_open(kWatcherClientName, JackNoStartServer, &status);
+  const auto lock = LockJackClients();
+  unsigned epoch = 0;
+  jack_client_t* client = OpenJackClient(kWatcherClientName, epoch);
   if (client == nullptr) return false;
-  jackEpoch_ = epoch;
-  const std::lock_guard lock(jackMutex_);
   jack_ = client;  // before the callbacks, which look ports up through it
-  jackGone_.store(false, std::memory_order_release);
+  jackEpoch_ = epoch;
   jack_set_port_registration_callback(client, OnJackPort, this);
   jack_set_client_registration_callback(client, OnJackClient, this);
   jack_on_shutdown(client, OnJackShutdown, this);
   // Only an active client hears of other clients' ports.
   if (jack_activate(client) != 0) {
-    jack_client_close(client);
+    CloseJackClientOf(client, epoch);
     jack_ = nullptr;
     return false;
   }
@@ -167,16 +164,20 @@ bool PortWatcher::OpenJack() {
 
 void PortWatcher::CloseJack() {
   // Closed under the lock, so that no listing uses the client meanwhile; its callbacks have
-  // ended when the close returns. One whose server has gone is left as it is (libjack crashes
-  // closing it once a server of the same name runs again; see JackMidiOutput).
-  const std::lock_guard lock(jackMutex_);
-  CloseJackClientOf(jack_, jackEpoch_, jackGone_.load(std::memory_order_acquire));
+  // ended when the close returns. One whose server went is left to libjack (see JackClients.h).
+  const auto lock = LockJackClients();
+  CloseJackClientOf(jack_, jackEpoch_);
   jack_ = nullptr;
 }
 
+bool PortWatcher::JackGone() {
+  const auto lock = LockJackClients();
+  return jack_ != nullptr && !JackClientUsable(jackEpoch_);
+}
+
 bool PortWatcher::JackRunning() {
-  const std::lock_guard lock(jackMutex_);
-  return jack_ != nullptr && !jackGone_.load(std::memory_order_acquire);
+  const auto lock = LockJackClients();
+  return jack_ != nullptr && JackClientUsable(jackEpoch_);
 }
 
 void PortWatcher::TellAgainSoon() {
@@ -191,8 +192,8 @@ void PortWatcher::WaitForFirstLook() {
 
 std::vector<std::string> PortWatcher::JackPorts(unsigned long flags) {
   std::vector<std::string> ports;
-  const std::lock_guard lock(jackMutex_);
-  if (jack_ == nullptr || jackGone_.load(std::memory_order_acquire)) return ports;
+  const auto lock = LockJackClients();
+  if (jack_ == nullptr || !JackClientUsable(jackEpoch_)) return ports;
   const char** names = jack_get_ports(jack_, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
   for (int i = 0; names != nullptr && names[i] != nullptr; ++i) ports.emplace_back(names[i]);
   if (names != nullptr) jack_free(names);
@@ -206,6 +207,7 @@ void PortWatcher::Run() {
   Clock::time_point lastChange{};
   std::optional<Clock::time_point> tellAgainAt;
   bool jackOpen = OpenJack();
+  Clock::time_point reopenAt{};
   {
     const std::lock_guard lock(lookMutex_);
     firstLookDone_ = true;
@@ -219,7 +221,10 @@ void PortWatcher::Run() {
           0, kSettleMs - static_cast<int>(
                              std::chrono::duration_cast<std::chrono::milliseconds>(quiet).count()));
     }
-    if (!jackOpen) timeout = timeout < 0 ? kJackRetryMs : std::min(timeout, kJackRetryMs);
+    // While a server runs, it is looked at now and then as well: its going is told by a callback
+    // that libjack may drop when another thread of the process opens a client first.
+    const int jackLookMs = jackOpen ? kJackLookMs : kJackRetryMs;
+    timeout = timeout < 0 ? jackLookMs : std::min(timeout, jackLookMs);
     if (tellAgainAt) {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(*tellAgainAt - Clock::now());
       const int leftMs = std::max<int>(0, static_cast<int>(left.count()));
@@ -242,12 +247,15 @@ void PortWatcher::Run() {
       changed = true;
     }
     if (jackChanged_.exchange(false, std::memory_order_acq_rel)) changed = true;
-    if (jackOpen && jackGone_.load(std::memory_order_acquire)) {
+    if (jackOpen && JackGone()) {
       CloseJack();  // its server is gone; its ports with it
       jackOpen = false;
       changed = true;
+      // The next open frees the clients of the gone server, joining their threads: those are
+      // given a retry's time to end on their own first.
+      reopenAt = Clock::now() + std::chrono::milliseconds(kJackRetryMs);
     }
-    if (!jackOpen && OpenJack()) {
+    if (!jackOpen && Clock::now() >= reopenAt && OpenJack()) {
       jackOpen = true;
       changed = true;
     }

@@ -40,6 +40,8 @@ class PortWatcher {
   void Run();
   bool OpenJack();
   void CloseJack();
+  // True when the open client's server went.
+  bool JackGone();
   // Not noexcept: libjack may cancel the thread of a callback that calls it, which unwinds.
   void Poke();
   static void OnJackPort(jack_port_id_t port, int registered, void* self);
@@ -50,10 +52,8 @@ class PortWatcher {
   int wake_ = -1;  // eventfd
   std::atomic<bool> stopping_{false};
   std::atomic<bool> jackChanged_{false};
-  std::atomic<bool> jackGone_{false};
   std::atomic<bool> tellAgain_{false};
-  std::mutex jackMutex_;  // the client, between this thread and listing callers
-  jack_client_t* jack_ = nullptr;
+  jack_client_t* jack_ = nullptr;  // under LockJackClients(), between this thread and listings
   unsigned jackEpoch_ = 0;
   std::mutex lookMutex_;
   std::condition_variable looked_;

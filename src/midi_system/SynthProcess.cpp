@@ -15,6 +15,7 @@
 #include "midi_system/ProgramFiles.h"
 #include "midi_system/SynthProcessLink.h"
 #include "midi_system/SystemProbe.h"
+#include "process_common/JackClients.h"
 
 extern char** environ;
 
@@ -95,14 +96,14 @@ void TellJackServer(SynthLink& link, const JackServerInfo& info) noexcept {
 }
 
 JackServerInfo CurrentJackServer() {
-  QuietSystemLibraries();
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open("Tellak Orvane probe", JackNoStartServer, &status);
+  const auto lock = LockJackClients();
+  unsigned epoch = 0;
+  jack_client_t* client = OpenJackClient("Tellak Orvane probe", epoch);
   if (client == nullptr) return {};
   const JackServerInfo info{.running = true,
                             .sampleRate = static_cast<double>(jack_get_sample_rate(client)),
                             .bufferFrames = static_cast<int>(jack_get_buffer_size(client))};
-  jack_client_close(client);
+  CloseJackClientOf(client, epoch);
   return info;
 }
 

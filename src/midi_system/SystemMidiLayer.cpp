@@ -353,7 +353,7 @@ void SystemMidiLayer::TryAgainSoon() {
 
 void SystemMidiLayer::DropKeptJackClient() {
   if (!catalog_) return;
-  // Closed unless its server has gone meanwhile (see JackServerEpoch).
+  // Closed unless its server has gone meanwhile (see JackClients.h).
   catalog_->TakeJackClient();
 }
 

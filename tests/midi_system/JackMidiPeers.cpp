@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "midi_system/SoundingNotes.h"
+#include "midi_system/SystemProbe.h"
+#include "process_common/JackClients.h"
 
 namespace orvane::testing {
 
@@ -14,13 +16,19 @@ using namespace std::chrono_literals;
 namespace {
 
 // Two test servers starting at once (ctest -j) contend for JACK's shared registry, and a client
-// open may then fail once; a few tries ride that out.
-jack_client_t* OpenClient(const std::string& name) {
+// open may then fail once; a few tries ride that out. Opened as the layer's clients are, under
+// their lock (see JackClients.h); the caller sets the client up under `lock` too.
+jack_client_t* OpenClient(const std::string& name, unsigned& epoch,
+                          std::unique_lock<std::mutex>& lock) {
+  // The peers share the process with the layer under test, which caps memory locking before its
+  // first client as the program does. Opened uncapped (as root), a peer would lock the server's
+  // 100 MB of port buffers, and every client opened after the cap would fail to map its locked
+  // wake-up futex (EAGAIN).
+  LimitMemoryLocking();
   for (int attempt = 0; attempt < 50; ++attempt) {
-    jack_status_t status{};
-    if (jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status)) {
-      return client;
-    }
+    lock = LockJackClients();
+    if (jack_client_t* client = OpenJackClient(name.c_str(), epoch)) return client;
+    lock.unlock();
     std::this_thread::sleep_for(20ms);
   }
   return nullptr;
@@ -29,7 +37,8 @@ jack_client_t* OpenClient(const std::string& name) {
 }  // namespace
 
 JackReceiver::JackReceiver(const std::string& clientName) {
-  client_ = OpenClient(clientName);
+  std::unique_lock<std::mutex> lock;
+  client_ = OpenClient(clientName, epoch_, lock);
   if (client_ == nullptr) throw std::runtime_error("no JACK server for the test receiver");
   port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   jack_set_process_callback(client_, Process, this);
@@ -38,11 +47,14 @@ JackReceiver::JackReceiver(const std::string& clientName) {
 }
 
 JackReceiver::~JackReceiver() {
-  jack_client_close(client_);
+  const auto lock = LockJackClients();
+  CloseJackClientOf(client_, epoch_);
 }
 
 std::vector<std::string> JackReceiver::Connections() {
   std::vector<std::string> names;
+  const auto lock = LockJackClients();
+  if (!JackClientUsable(epoch_)) return names;
   const char** connected = jack_port_get_connections(port_);
   for (int i = 0; connected != nullptr && connected[i] != nullptr; ++i)
     names.emplace_back(connected[i]);
@@ -90,7 +102,8 @@ Bytes JackReceiver::Settle() {
 // The test's sender is plain JACK with a locked queue: it must carry sysex, which the program's
 // own output never sends, and it waits for room instead of dropping.
 JackSender::JackSender(const std::string& clientName) {
-  client_ = OpenClient(clientName);
+  std::unique_lock<std::mutex> lock;
+  client_ = OpenClient(clientName, epoch_, lock);
   if (client_ == nullptr) throw std::runtime_error("no JACK server for the test sender");
   port_ = jack_port_register(client_, "MIDI out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
   jack_set_process_callback(client_, Process, this);
@@ -98,7 +111,8 @@ JackSender::JackSender(const std::string& clientName) {
 }
 
 JackSender::~JackSender() {
-  jack_client_close(client_);
+  const auto lock = LockJackClients();
+  CloseJackClientOf(client_, epoch_);
 }
 
 int JackSender::Process(std::uint32_t frames, void* self) {

@@ -43,6 +43,7 @@ class JackReceiver {
   static int CountXrun(void* self);
   std::atomic<int> xruns_{0};
   jack_client_t* client_ = nullptr;
+  unsigned epoch_ = 0;
   jack_port_t* port_ = nullptr;
   std::mutex mutex_;
   std::condition_variable arrived_;
@@ -60,6 +61,7 @@ class JackSender {
 
  private:
   jack_client_t* client_ = nullptr;
+  unsigned epoch_ = 0;
   jack_port_t* port_ = nullptr;
   std::mutex mutex_;
   std::vector<std::vector<std::uint8_t>> pending_;

@@ -15,34 +15,24 @@
 #include "JackTestServer.h"
 #include "TempDir.h"
 #include "midi_system/SynthProcess.h"
+#include "process_common/JackClients.h"
 #include "process_common/SynthProtocol.h"
 
 namespace orvane {
 namespace {
 
-// The running JACK server's rate and period, as the port listing finds them.
-JackServerInfo RunningJackServer() {
-  JackServerInfo info;
-  jack_client_t* client = jack_client_open("orvane test probe", JackNoStartServer, nullptr);
-  if (client == nullptr) return info;
-  info = JackServerInfo{.running = true,
-                        .sampleRate = static_cast<double>(jack_get_sample_rate(client)),
-                        .bufferFrames = static_cast<int>(jack_get_buffer_size(client))};
-  jack_client_close(client);
-  return info;
-}
-
 // The audio outputs of the built-in synthesizer's JACK client.
 int SynthAudioPorts() {
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open("orvane-process-test", JackNoStartServer, &status);
+  const auto lock = LockJackClients();
+  unsigned epoch = 0;
+  jack_client_t* client = OpenJackClient("orvane-process-test", epoch);
   if (client == nullptr) return -1;
   const char** ports =
       jack_get_ports(client, "^Tellak Orvane:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
   int count = 0;
   for (int i = 0; ports != nullptr && ports[i] != nullptr; ++i) ++count;
   if (ports != nullptr) jack_free(ports);
-  jack_client_close(client);
+  CloseJackClientOf(client, epoch);
   return count;
 }
 
@@ -86,7 +76,7 @@ class SynthProcess : public ::testing::Test {
   std::unique_ptr<SynthOutput> OpenOnRunningJack() {
     std::shared_ptr<SynthLink> link = StartOnJack();
     if (link == nullptr) return nullptr;
-    TellJackServer(*link, RunningJackServer());
+    TellJackServer(*link, CurrentJackServer());
     return AwaitSynth(std::move(link));
   }
 

@@ -19,6 +19,7 @@
 #include "midi_system/PortWatcher.h"
 #include "midi_system/SystemMidiLayer.h"
 #include "midi_system/SystemProbe.h"
+#include "process_common/JackClients.h"
 
 namespace orvane {
 namespace {
@@ -292,10 +293,6 @@ int ChildStatus(bool capped) {
   return WEXITSTATUS(status);
 }
 
-// A JACK client of a process that may lock memory (root, or an unlimited limit) locks the
-// server's port buffers, about 100 MB; under the cap only its control blocks. Where no client
-// locks that much anyway (no privilege, or a sanitizer that makes mlock do nothing), only the
-// capped client's working is checked.
 // Asked to, the port watcher tells a change again a moment later: once, however often it was
 // asked meanwhile.
 TEST_F(SystemMidiLayerOnJack, PortWatcherTellsAgainOnceWhenAsked) {
@@ -314,6 +311,10 @@ TEST_F(SystemMidiLayerOnJack, PortWatcherTellsAgainOnceWhenAsked) {
   EXPECT_EQ(tells.load(), before + 1);
 }
 
+// A JACK client of a process that may lock memory (root, or an unlimited limit) locks the
+// server's port buffers, about 100 MB; under the cap only its control blocks. Where no client
+// locks that much anyway (no privilege, or a sanitizer that makes mlock do nothing), only the
+// capped client's working is checked.
 TEST(MemoryLocking, JackClientLocksOnlyItsControlBlocksUnderTheCap) {
   testing::JackTestServer server;
   ASSERT_TRUE(server.Running()) << "jackd (dummy backend) did not start";
@@ -325,6 +326,31 @@ TEST(MemoryLocking, JackClientLocksOnlyItsControlBlocksUnderTheCap) {
   rlimit limit{};
   getrlimit(RLIMIT_MEMLOCK, &limit);
   EXPECT_LE(limit.rlim_cur, rlim_t{8u << 20});
+}
+
+// A client that never heard its server go (no shutdown callback) is freed by libjack at the next
+// open once the server runs again; that open says so, and the client counts as gone from then
+// on: it is neither used nor closed again (the sanitizer build would see a use after free).
+TEST(JackClients, AClientFreedByLibjackCountsAsGone) {
+  testing::JackTestServer server;
+  ASSERT_TRUE(server.Running()) << "jackd (dummy backend) did not start";
+  unsigned before = 0;
+  jack_client_t* unaware = nullptr;
+  {
+    const auto lock = LockJackClients();
+    unaware = OpenJackClient("orvane-unaware", before);
+    ASSERT_NE(unaware, nullptr);
+    ASSERT_EQ(jack_activate(unaware), 0);
+  }
+  ASSERT_TRUE(server.Restart()) << "jackd did not start again";
+  unsigned after = 0;
+  const auto lock = LockJackClients();
+  jack_client_t* fresh = OpenJackClient("orvane-fresh", after);
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_FALSE(JackClientUsable(before));
+  EXPECT_FALSE(CloseJackClientOf(unaware, before));
+  EXPECT_TRUE(JackClientUsable(after));
+  EXPECT_TRUE(CloseJackClientOf(fresh, after));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "process_common/JackClients.h"
 #include "process_common/LibraryNoise.h"
 
 namespace orvane::testing {
@@ -35,10 +36,11 @@ std::string NamePrefix() {
 }
 
 bool ServerAnswers() {
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open("orvane-test-probe", JackNoStartServer, &status);
+  const auto lock = LockJackClients();
+  unsigned epoch = 0;
+  jack_client_t* client = OpenJackClient("orvane-test-probe", epoch);
   if (client == nullptr) return false;
-  jack_client_close(client);
+  CloseJackClientOf(client, epoch);
   return true;
 }
 
