@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "process_common/JackClients.h"
 
@@ -89,10 +90,16 @@ JackMidiOutput::~JackMidiOutput() {
   }
   if (period > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(2.0 * period));
   // Closing deactivates the client first, so the process callback is done with the ring. A
-  // client whose server went is left to libjack, ring and all: its process thread may run until
-  // libjack frees it.
+  // client whose server went is left to libjack, and its ring is kept where a leak checker finds
+  // it: the client's process thread may run until libjack frees the client.
   const auto lock = LockJackClients();
-  if (CloseJackClientOf(client_, epoch_)) jack_ringbuffer_free(ring_);
+  if (CloseJackClientOf(client_, epoch_)) {
+    jack_ringbuffer_free(ring_);
+  } else {
+    // Under the lock; never destroyed, so the rings stay reachable until the process ends.
+    static auto* ringsOfGoneClients = new std::vector<jack_ringbuffer_t*>();
+    ringsOfGoneClients->push_back(ring_);
+  }
 }
 
 bool JackMidiOutput::Connected(bool settling) const noexcept {
