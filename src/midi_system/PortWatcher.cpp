@@ -170,11 +170,6 @@ void PortWatcher::CloseJack() {
   jack_ = nullptr;
 }
 
-bool PortWatcher::JackGone() {
-  const auto lock = LockJackClients();
-  return jack_ != nullptr && !JackClientUsable(jackEpoch_);
-}
-
 bool PortWatcher::JackRunning() {
   const auto lock = LockJackClients();
   return jack_ != nullptr && JackClientUsable(jackEpoch_);
@@ -247,7 +242,7 @@ void PortWatcher::Run() {
       changed = true;
     }
     if (jackChanged_.exchange(false, std::memory_order_acq_rel)) changed = true;
-    if (jackOpen && JackGone()) {
+    if (jackOpen && !JackRunning()) {
       CloseJack();  // its server is gone; its ports with it
       jackOpen = false;
       changed = true;

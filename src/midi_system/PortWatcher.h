@@ -40,8 +40,6 @@ class PortWatcher {
   void Run();
   bool OpenJack();
   void CloseJack();
-  // True when the open client's server went.
-  bool JackGone();
   // Not noexcept: libjack may cancel the thread of a callback that calls it, which unwinds.
   void Poke();
   static void OnJackPort(jack_port_id_t port, int registered, void* self);

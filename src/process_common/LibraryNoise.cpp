@@ -11,10 +11,6 @@ namespace orvane {
 namespace {
 
 void IgnoreJackMessage(const char* /*message*/) {}
-// Silent too, but one of libjack's errors says that the clients of a gone server are freed.
-void OnJackError(const char* message) {
-  NoteJackError(message);
-}
 
 void IgnoreAlsaMessage(const char* /*file*/, int /*line*/, const char* /*function*/, int /*error*/,
                        const char* /*format*/, ...) {}
@@ -24,7 +20,8 @@ void IgnoreAlsaMessage(const char* /*file*/, int /*line*/, const char* /*functio
 void SilenceAlsaAndJack() {
   static std::once_flag once;
   std::call_once(once, [] {
-    jack_set_error_function(OnJackError);
+    // Silent too, but one of libjack's errors says that the clients of a gone server are freed.
+    jack_set_error_function(NoteJackError);
     jack_set_info_function(IgnoreJackMessage);
     snd_lib_error_set_handler(IgnoreAlsaMessage);
   });

@@ -74,16 +74,20 @@ expect_received_in() { wait_for 30 sh -c '[ "$(cat "$1")" = "$2" ]' _ "$work/$1.
 expect_received_in late $'90 3c 7f\n80 3c 00' "keyboard on the late client"
 
 step=3
+# Plays message $2 on the keyboard every 50 ms until the late client has it, up to $1 tenths.
+key_until_late_hears() {
+  wait_for "$1" bash -c "echo '$2' >&$keys_fd; sleep 0.05; grep -q '$2' '$work/late.txt'"
+}
 # The keyboard unplugged and plugged in again plays on.
 stop_keyboard
 sleep 0.5
 start_keyboard
 : >"$work/late.txt"
-wait_for 50 bash -c "echo '90 3e 7f' >&$keys_fd; sleep 0.05; grep -q '90 3e 7f' '$work/late.txt'" ||
+key_until_late_hears 50 '90 3e 7f' ||
   fail "the keyboard plugged in again did not play"
 # The release arrives before the next step empties the file, or it would count as sent after
 # the restart. Sent until it arrives: a period the machine missed drops what it carried.
-wait_for 30 bash -c "echo '80 3e 00' >&$keys_fd; sleep 0.05; grep -q '80 3e 00' '$work/late.txt'" ||
+key_until_late_hears 30 '80 3e 00' ||
   fail "the key plugged in again did not end"
 
 step=4
@@ -98,7 +102,7 @@ wait_until 100 '(($(wc -l <"$work/late.txt") >= 32))' ||
   fail "no programs and volumes after the restart: $(tr '\n' '|' <"$work/late.txt")"
 [[ "$(head -n 32 "$work/late.txt")" == "$(programs_and_volumes)" ]] || fail "after the restart: $(tr '\n' '|' <"$work/late.txt")"
 : >"$work/late.txt"
-wait_for 50 bash -c "echo '90 40 7f' >&$keys_fd; sleep 0.05; grep -q '90 40 7f' '$work/late.txt'" ||
+key_until_late_hears 50 '90 40 7f' ||
   fail "the keyboard did not play after the restart"
 key 80 40 00
 
