@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Key to sound of the built-in synthesizer on PipeWire, a previous build against this one in one
 # run, alternating; the CPU its process and PipeWire's daemons take, idle and with a chord held on
-# 16 layers; xruns during a key storm on 16 layers. The figures in docs/performance.md come from
-# here.
+# 16 layers; the graph's late cycles, idle and during a key storm on 16 layers, beside a peer
+# stream. The figures in docs/performance.md come from here.
 #
 # Everything runs privately: an X server, PipeWire with WirePlumber and pipewire-pulse, and a
 # null sink made the default output. Key to sound is an XTest press of Q to the first sample above
@@ -16,7 +16,7 @@
 #   ROUNDS x PRESSES             presses per build (default 4 x 10), alternating by round
 #   STORM-S                      seconds of the key storm (default 60)
 # Needs pipewire, wireplumber, pipewire-pulse, pipewire-jack (pw-jack), pipewire-bin
-# (pw-profiler), dbus, xvfb, xdotool, x11-utils.
+# (pw-profiler, pw-cat), dbus, xvfb, xdotool, x11-utils.
 set -uo pipefail
 
 before=${1:?before}
@@ -28,7 +28,7 @@ storm_seconds=${6:-60}
 for file in "$before" "$after" "$measure"; do
   [[ -x "$file" ]] || { echo "bench: no program at $file"; exit 2; }
 done
-for tool in pipewire wireplumber pipewire-pulse pw-jack pw-profiler dbus-daemon Xvfb xdotool \
+for tool in pipewire wireplumber pipewire-pulse pw-jack pw-profiler pw-cat dbus-daemon Xvfb xdotool \
   xdpyinfo pactl; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is not installed"; exit 2; }
 done
@@ -183,40 +183,90 @@ cpu_of before "$before"
 cpu_of after "$after"
 cpu_of after-64 ORVANE_PIPEWIRE_LATENCY=64/48000 "$after"
 
-echo "== key storm on 16 layers, $storm_seconds s (this build), xruns the graph reports"
-start_program "$after" "$work/sixteen.orvane"
-(cd "$work" && exec pw-profiler -o "$work/profiler.log" >/dev/null 2>&1) &
-profiler_pid=$!
-sleep 1
-"$measure" storm "$storm_seconds" 20 >"$work/storm.log" 2>&1
-stop "$profiler_pid"
-stop "$program_pid"
-echo "   $(cat "$work/storm.log")"
-# A cycle in which a node was woken but had not finished (status other than 3, finished, or 4,
-# inactive) is an xrun of that node; each node takes 8 columns after the driver's 4, named in the
-# plot script pw-profiler leaves ("name/id" titles, by column).
-awk -F'\t' '
-  FNR == NR {
-    while (match($0, /using [0-9]+ title "[^"]*"/)) {
-      part = substr($0, RSTART, RLENGTH)
-      column = part; sub(/using /, "", column); sub(/ title.*/, "", column)
-      name = part; sub(/^[^"]*"/, "", name); sub(/"$/, "", name)
-      names[column + 3] = name  # Timing3 plots column 4 + 8i + 4, the status is 4 + 8i + 7
-      $0 = substr($0, RSTART + RLENGTH)
+# A peer stream beside the synthesizer: pw-cat playing a quiet sine. A cycle in which it, too, is
+# late was late for the whole graph (the driver's wake-up), not for the synthesizer's node.
+python3 -c '
+import math, struct, sys, wave
+out = wave.open(sys.argv[1], "wb")
+out.setnchannels(2); out.setsampwidth(2); out.setframerate(48000)
+second = b"".join(struct.pack("<hh", v, v) for v in
+                  (int(300 * math.sin(2 * math.pi * 441 * i / 48000)) for i in range(48000)))
+out.writeframes(second * int(sys.argv[2])); out.close()' "$work/sine.wav" $((storm_seconds + 60))
+
+# Late cycles in profiler.log: a node woken but not finished when the next cycle began (status
+# other than 3, finished, or 4, inactive) is an xrun of that node; and how long each node ran. Each node takes 8 columns after
+# the driver's 4, named in the plot script pw-profiler leaves ("name/id" titles, by column).
+late_cycles() {
+  awk -F'\t' '
+    FNR == NR {
+      while (match($0, /using [0-9]+ title "[^"]*"/)) {
+        part = substr($0, RSTART, RLENGTH)
+        column = part; sub(/using /, "", column); sub(/ title.*/, "", column)
+        name = part; sub(/^[^"]*"/, "", name); sub(/"$/, "", name)
+        names[column + 3] = name  # Timing3 plots column 4 + 8i + 4, the status is 4 + 8i + 7
+        $0 = substr($0, RSTART + RLENGTH)
+      }
+      next
     }
-    next
-  }
-  {
-    cycles++
-    for (i = 5; i + 6 <= NF; i += 8) if ($(i + 6) != " " && $(i + 6) != 3 && $(i + 6) != 4) {
-      late[i + 6]++; any = 1 }
-    if (any) cycles_late++
-    any = 0
-  }
-  END {
-    printf "   %d graph cycles, %d with a node that had not finished in time", cycles, cycles_late
-    for (c in late) printf "; %s: %d", (c in names ? names[c] : "column " c), late[c]
-    printf "\n"
-  }' "$work/Timing3.plot" "$work/profiler.log"
+    {
+      cycles++
+      count = 0
+      for (i = 5; i + 6 <= NF; i += 8) {
+        if ($(i + 6) == 3) { run[i + 6, int($(i + 5) / 10)]++; runs[i + 6]++; longest[i + 6] = \
+          $(i + 5) > longest[i + 6] ? $(i + 5) : longest[i + 6] }
+        if ($(i + 6) != " " && $(i + 6) != 3 && $(i + 6) != 4) { late[i + 6]++; count++; which = i + 6 }
+      }
+      if (count > 0) cycles_late++
+      if (count == 1) alone[which]++
+    }
+    END {
+      printf "   %d graph cycles, %d with a node that had not finished in time", cycles, cycles_late
+      for (c in late)
+        printf "; %s: %d (%d alone)", (c in names ? names[c] : "column " c), late[c], alone[c]
+      printf "\n"
+      # How long each node ran in the cycles it finished, from 10 us bins.
+      for (c in runs) {
+        median = p99 = -1
+        for (bin = 0; p99 < 0; bin++) {
+          seen += run[c, bin]
+          if (median < 0 && seen >= runs[c] / 2) median = bin * 10
+          if (seen >= runs[c] * 0.99) p99 = bin * 10
+        }
+        seen = 0
+        printf "   %s ran median %d us, p99 %d us, longest %d us\n",
+          (c in names ? names[c] : "column " c), median, p99, longest[c]
+      }
+    }' "$work/Timing3.plot" "$work/profiler.log"
+}
+
+# Time the hypervisor ran something else on this machine's CPUs, in clock ticks.
+stolen_ticks() { awk '/^cpu / {print $9}' /proc/stat; }
+
+# Records the graph's cycles while COMMAND runs and prints their late ones and the CPU time the
+# hypervisor took meanwhile (a virtual CPU taken away while a node runs makes that node late).
+profile_during() {
+  rm -f "$work/profiler.log" "$work"/Timing*.plot
+  local stolen=$(stolen_ticks)
+  (cd "$work" && exec pw-profiler -o "$work/profiler.log" >/dev/null 2>&1) &
+  local profiler_pid=$!
+  sleep 1
+  "$@"
+  stop "$profiler_pid"
+  late_cycles
+  echo "   CPU time stolen by the hypervisor: $((1000 * ($(stolen_ticks) - stolen) / hz)) ms"
+}
+
+echo "== the graph's late cycles with 16 layers on (this build), beside pw-cat at the same quantum"
+start_program "$after" "$work/sixteen.orvane"
+pw-cat --playback --latency=128 "$work/sine.wav" >"$work/pw-cat.log" 2>&1 &
+peer_pid=$!
+echo "   idle, 30 s:"
+profile_during sleep 30
+echo "   key storm, $storm_seconds s:"
+storm() { "$measure" storm "$storm_seconds" 20 >"$work/storm.log" 2>&1; }
+profile_during storm
+echo "   $(cat "$work/storm.log")"
+stop "$peer_pid"
+stop "$program_pid"
 
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
