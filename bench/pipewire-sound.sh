@@ -28,8 +28,8 @@ storm_seconds=${6:-60}
 for file in "$before" "$after" "$measure"; do
   [[ -x "$file" ]] || { echo "bench: no program at $file"; exit 2; }
 done
-for tool in pipewire wireplumber pipewire-pulse pw-jack pw-profiler pw-cat dbus-daemon Xvfb xdotool \
-  xdpyinfo pactl; do
+for tool in pipewire wireplumber pipewire-pulse pw-jack pw-profiler pw-cat dbus-daemon Xvfb \
+  xdotool xdpyinfo pactl; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is not installed"; exit 2; }
 done
 
@@ -194,8 +194,9 @@ second = b"".join(struct.pack("<hh", v, v) for v in
 out.writeframes(second * int(sys.argv[2])); out.close()' "$work/sine.wav" $((storm_seconds + 60))
 
 # Late cycles in profiler.log: a node woken but not finished when the next cycle began (status
-# other than 3, finished, or 4, inactive) is an xrun of that node; and how long each node ran. Each node takes 8 columns after
-# the driver's 4, named in the plot script pw-profiler leaves ("name/id" titles, by column).
+# other than 3, finished, or 4, inactive) is an xrun of that node; and how long each node ran.
+# Each node takes 8 columns after the driver's 4, named in the plot script pw-profiler leaves
+# ("name/id" titles, by column).
 late_cycles() {
   awk -F'\t' '
     FNR == NR {
@@ -214,7 +215,8 @@ late_cycles() {
       for (i = 5; i + 6 <= NF; i += 8) {
         if ($(i + 6) == 3) { run[i + 6, int($(i + 5) / 10)]++; runs[i + 6]++; longest[i + 6] = \
           $(i + 5) > longest[i + 6] ? $(i + 5) : longest[i + 6] }
-        if ($(i + 6) != " " && $(i + 6) != 3 && $(i + 6) != 4) { late[i + 6]++; count++; which = i + 6 }
+        if ($(i + 6) != " " && $(i + 6) != 3 && $(i + 6) != 4) {
+          late[i + 6]++; count++; which = i + 6 }
       }
       if (count > 0) cycles_late++
       if (count == 1) alone[which]++
