@@ -2,7 +2,7 @@
 # Key to sound of the built-in synthesizer on PipeWire, a previous build against this one in one
 # run, alternating; the CPU its process and PipeWire's daemons take, idle and with a chord held on
 # 16 layers; the graph's late cycles, idle and during a key storm on 16 layers, beside a peer
-# stream. The figures in docs/performance.md come from here.
+# stream, each build in turn. The figures in docs/performance.md come from here.
 #
 # Everything runs privately: an X server, PipeWire with WirePlumber and pipewire-pulse, and a
 # null sink made the default output. Key to sound is an XTest press of Q to the first sample above
@@ -11,10 +11,12 @@
 # linked to the sink) and, in the same cycles, at the null sink's monitor ports.
 #
 # Usage: bench/pipewire-sound.sh BEFORE-ORVANE AFTER-ORVANE MEASURE [ROUNDS] [PRESSES] [STORM-S]
+#                                [STORM-ROUNDS]
 #   BEFORE-ORVANE, AFTER-ORVANE  the program of each build (build/.../orvane)
 #   MEASURE                      orvane_measure of this build
 #   ROUNDS x PRESSES             presses per build (default 4 x 10), alternating by round
 #   STORM-S                      seconds of the key storm (default 60)
+#   STORM-ROUNDS                 storms per build, alternating (default 1)
 # Needs pipewire, wireplumber, pipewire-pulse, pipewire-jack (pw-jack), pipewire-bin
 # (pw-profiler, pw-cat), dbus, xvfb, xdotool, x11-utils.
 set -uo pipefail
@@ -25,6 +27,7 @@ measure=${3:?measure}
 rounds=${4:-4}
 presses=${5:-10}
 storm_seconds=${6:-60}
+storm_rounds=${7:-1}
 for file in "$before" "$after" "$measure"; do
   [[ -x "$file" ]] || { echo "bench: no program at $file"; exit 2; }
 done
@@ -258,17 +261,31 @@ profile_during() {
   echo "   CPU time stolen by the hypervisor: $((1000 * ($(stolen_ticks) - stolen) / hz)) ms"
 }
 
-echo "== the graph's late cycles with 16 layers on (this build), beside pw-cat at the same quantum"
-start_program "$after" "$work/sixteen.orvane"
-pw-cat --playback --latency=128 "$work/sine.wav" >"$work/pw-cat.log" 2>&1 &
-peer_pid=$!
-echo "   idle, 30 s:"
-profile_during sleep 30
-echo "   key storm, $storm_seconds s:"
+# The synthesizer's threads at real-time priority (policy FF): the one that renders, PipeWire's
+# or that of FluidSynth's driver.
+realtime_threads() {
+  local synth
+  synth=$(pgrep -P "$program_pid" -x orvane-synth | head -1)
+  ps -L -o comm=,cls=,rtprio= -p "$synth" |
+    awk '$2 == "FF" {printf "%s%s (%s)", n++ ? ", " : "", $1, $3}'
+}
+
 storm() { "$measure" storm "$storm_seconds" 20 >"$work/storm.log" 2>&1; }
-profile_during storm
-echo "   $(cat "$work/storm.log")"
-stop "$peer_pid"
-stop "$program_pid"
+echo "== the graph's late cycles with 16 layers on, beside pw-cat at the same quantum"
+for ((round = 0; round < storm_rounds * 2; round++)); do
+  build=before program=$before
+  if ((round % 2)); then build=after program=$after; fi
+  start_program "$program" "$work/sixteen.orvane"
+  pw-cat --playback --latency=128 "$work/sine.wav" >"$work/pw-cat.log" 2>&1 &
+  peer_pid=$!
+  echo "   $build: the synthesizer's real-time threads: $(realtime_threads)"
+  echo "   $build, idle, 30 s:"
+  profile_during sleep 30
+  echo "   $build, key storm, $storm_seconds s:"
+  profile_during storm
+  echo "   $(cat "$work/storm.log")"
+  stop "$peer_pid"
+  stop "$program_pid"
+done
 
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
