@@ -2,7 +2,8 @@
 # End-to-end test of saving into a settings folder that takes no new files while its files stay
 # writable (immutable as root, mode 0555 otherwise): the real program under Xvfb still writes
 # the working voice and the settings when it closes, and an F2 save over an existing voice file.
-# Then a portable copy in such a folder: the settings and voice beside it are read and written.
+# A settings folder that does not exist yet is made. Then a portable copy in such a folder: the
+# settings and voice beside it are read and written.
 # Usage: run-e2e-locked-folder.sh ORVANE RECEIVER LIST-OUTPUTS
 # Exit 77 (skipped) when Xvfb, jackd or xdotool is missing.
 set -uo pipefail
@@ -69,6 +70,16 @@ done
 grep -q '^\[STALE\]' "$settings/Orvane.ini" || fail "the settings file was not edited in place"
 files=$(ls -A "$settings" | sort | tr '\n' ' ')
 [[ $files == "Orvane.ini Orvane.orvset Saved.orvane " ]] || fail "files left in the folder: $files"
+
+step="a settings folder not made yet"
+# Seen: with ORVANE_SETTINGS_DIR naming a folder that did not exist, the program played and
+# closed without a word and kept nothing. Now it makes the folder, as it does the per-user one.
+fresh=$work/new/settings
+ORVANE_SETTINGS_DIR=$fresh start_orvane
+xdotool key alt+F4
+expect_exit
+[[ -s $fresh/Orvane.ini && $(stat -c %s "$fresh/Orvane.orvset" 2>/dev/null) == 112 ]] ||
+  fail "nothing kept in the new folder: $(ls -A "$fresh" 2>&1)"
 
 step="portable copy in a folder that takes no new files"
 # Seen: the program found the folder not writable, ignored both files beside it and started from
