@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,9 +71,6 @@ int orvane::RunUserInterface(int argc, char* argv[], SystemMidiStartup midiStart
   orvane::CIniFile::SetExecutableDirectory(QApplication::applicationDirPath().toStdString());
   std::optional<orvane::CIniFile> chosenIni;
   if (const char* directory = std::getenv("ORVANE_SETTINGS_DIR"); directory && *directory) {
-    // Made when missing, as the per-user directory is: otherwise nothing would ever be saved.
-    std::error_code ignored;
-    std::filesystem::create_directories(orvane::PathFromUtf8(directory), ignored);
     chosenIni.emplace(std::string(directory));
   }
   orvane::CIniFile& iniFile = chosenIni ? *chosenIni : orvane::CIniFile::Instance();

@@ -178,7 +178,10 @@ std::string CIniFile::ChooseSettingsDirectory() {
 CIniFile::CIniFile() : directory_(ChooseSettingsDirectory()) {}
 
 CIniFile::CIniFile(std::string directory)
-    : directory_(WithoutTrailingSeparator(std::move(directory))) {}
+    : directory_(WithoutTrailingSeparator(std::move(directory))) {
+  std::error_code ignored;  // a directory that cannot be made fails its writes later
+  fs::create_directories(PathFromUtf8(directory_), ignored);
+}
 
 void CIniFile::PrepareFile(std::string_view name) {
   PrepareFileWithText(std::string(name), settings::DefaultFileText(true, kNativeLineEnd));

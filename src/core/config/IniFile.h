@@ -31,7 +31,8 @@ class CIniFile : public Singleton<CIniFile> {
   // missing. A copy in /usr/bin, /usr/local/bin, ~/.local/bin or the build's install directory is
   // an installed one and keeps its settings per user even when run as root.
   CIniFile();
-  // A given directory (tests, and callers that chose the directory themselves).
+  // A given directory (tests, and callers that chose the directory themselves), created when
+  // missing as the per-user one is: otherwise nothing would ever be saved there.
   explicit CIniFile(std::string directory);
 
   // Makes `name` in the settings directory the file of all later calls, creating it with the
