@@ -83,7 +83,8 @@ class SinkRecorder {
   std::thread thread_;
 };
 
-// The strongest frequency within a semitone and a half of `expected` (0.05 Hz steps).
+// The strongest frequency within a semitone and a half of `expected` (0.05 Hz steps): the median
+// over windows of 50 ms, so that periods dropped on a loaded machine do not move it.
 double PeakFrequencyNear(const std::vector<float>& samples, double rate, double expected);
 
 }  // namespace orvane::testing

@@ -58,12 +58,12 @@ class SynthAudioOutput : public ::testing::Test {
     synth.Send(Pack(0x90, 48, 100));
     const Clock::time_point heard = recorder.WaitForSound(pressed, 3s);
     ASSERT_NE(heard, Clock::time_point{}) << when << ": nothing heard on the sink";
-    const std::vector<float> samples = recorder.Record(heard + 50ms, 0.5);
+    const std::vector<float> samples = recorder.Record(heard + 50ms, 1.0);
     synth.Send(Pack(0x80, 48, 0));
     ASSERT_GE(samples.size(), 12000u) << when;
     if (!inTune) return;
     const double found = testing::PeakFrequencyNear(samples, testing::SinkRecorder::kRate, kNote48);
-    // Within 40 cents: C3, not a neighbour, also when a loaded machine drops a period or two.
+    // Within 40 cents: C3, not a neighbour.
     EXPECT_NEAR(1200.0 * std::log2(found / kNote48), 0.0, 40.0) << when << ": " << found << " Hz";
     // The release rings out before the next case listens.
     std::this_thread::sleep_for(1500ms);
