@@ -68,8 +68,18 @@ wait_until 150 '(($(wc -l <"$work/late.txt") >= 32))' ||
   fail "the late client was not listed or not chosen: it got $(tr '\n' '|' <"$work/late.txt")"
 [[ "$(head -n 32 "$work/late.txt")" == "$(programs_and_volumes)" ]] || fail "the late client got $(head -n 32 "$work/late.txt" | tr '\n' '|')"
 : >"$work/late.txt"
-key 90 3c 7f
-key 80 3c 00
+# Sends message $1 on the keyboard and gives the late client a second to have it; sends again
+# only when it did not come (a JACK period the loaded machine missed drops what it carried), so
+# that each message still arrives exactly once.
+key_once_late_hears() {
+  for _ in 1 2 3; do
+    key "$1"
+    wait_for 10 grep -q "$1" "$work/late.txt" && return 0
+  done
+  return 1
+}
+key_once_late_hears '90 3c 7f' && key_once_late_hears '80 3c 00' ||
+  fail "the keyboard did not play on the late client: it got $(tr '\n' '|' <"$work/late.txt")"
 expect_received_in() { wait_for 30 sh -c '[ "$(cat "$1")" = "$2" ]' _ "$work/$1.txt" "$2" || fail "$3: $1 got $(tr '\n' '|' <"$work/$1.txt")"; }
 expect_received_in late $'90 3c 7f\n80 3c 00' "keyboard on the late client"
 
