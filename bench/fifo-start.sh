@@ -11,6 +11,7 @@ orvane=$build/bin/orvane
 measure=$build/bench/orvane_measure
 list_outputs=$build/tests/e2e/orvane_e2e_list_outputs
 receiver=$build/tests/e2e/orvane_e2e_receiver
+jack_period=256  # the period of the figures in docs/performance.md
 source "$(dirname "$0")/../tests/e2e/e2e-env.sh"
 
 receive_program_output
